@@ -1,0 +1,65 @@
+#include "launcher/general_section.h"
+
+#include <cctype>
+#include <cstddef>
+
+namespace brakkis {
+namespace {
+
+// Any of CR LF, LF or CR ends a line: files edited by hand on other systems
+// still have their sections found.
+std::size_t NextLineStart(const std::string& text, std::size_t pos) {
+    const std::size_t n = text.size();
+    while (pos < n && text[pos] != '\r' && text[pos] != '\n') ++pos;
+    if (pos < n && text[pos] == '\r') {
+        ++pos;
+        if (pos < n && text[pos] == '\n') ++pos;
+    } else if (pos < n) {
+        ++pos;
+    }
+    return pos;
+}
+
+std::string LineAt(const std::string& text, std::size_t pos) {
+    std::size_t end = pos;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+    return text.substr(pos, end - pos);
+}
+
+std::string Trimmed(const std::string& line) {
+    const auto first = line.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return line.substr(first, line.find_last_not_of(" \t") - first + 1);
+}
+
+bool IsSectionHeader(const std::string& line) {
+    const std::string t = Trimmed(line);
+    return !t.empty() && t.front() == '[';
+}
+
+bool IsGeneralHeader(const std::string& line) {
+    const std::string t = Trimmed(line);
+    static const std::string kGeneral = "[general]";
+    if (t.size() != kGeneral.size()) return false;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(t[i])) != kGeneral[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+GeneralSectionSplit SplitAroundGeneralSection(const std::string& content) {
+    static const std::string kBom = "\xEF\xBB\xBF";
+    const std::string text = content.compare(0, kBom.size(), kBom) == 0 ? content.substr(kBom.size()) : content;
+
+    std::size_t pos = 0;
+    while (pos < text.size() && !IsGeneralHeader(LineAt(text, pos))) pos = NextLineStart(text, pos);
+    if (pos >= text.size()) return {"", text};
+
+    std::size_t end = NextLineStart(text, pos);
+    while (end < text.size() && !IsSectionHeader(LineAt(text, end))) end = NextLineStart(text, end);
+    return {text.substr(0, pos), text.substr(end)};
+}
+
+}  // namespace brakkis
