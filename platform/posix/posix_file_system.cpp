@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -236,14 +235,12 @@ class WriteStream final : public TextStream {
 public:
     WriteStream(int fd, std::string folder, std::string temp, std::string target)
         : fd_(fd), folder_(std::move(folder)), temp_(std::move(temp)), target_(std::move(target)) {}
+    // Released without Close: what was written is thrown away and the
+    // player's file keeps its old content.
     ~WriteStream() override {
         if (fd_ < 0) return;
-        try {
-            Close();
-        } catch (...) {
-            // A destructor cannot report; Close has already removed the
-            // temporary file and left the target as it was.
-        }
+        ::close(fd_);
+        ::unlink(temp_.c_str());
     }
 
     std::string ReadAll() override {
@@ -295,8 +292,9 @@ private:
 // The temporary name ends in ".tmp" so no "*.ini" or "*.int" pattern, the
 // launcher's or the game's, can ever pick it up.
 std::string TemporaryName(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    return target + ".~brakkis" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".tmp";
+    // One fixed name per target: a file left by a crash is taken over and
+    // renamed away by the next write of the same file, so none piles up.
+    return target + ".~brakkis.tmp";
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -397,7 +395,7 @@ public:
 
         if (exists && IsReadOnly(st)) RaiseFileError(errnum::kPermissionDenied);
         const std::string temp = TemporaryName(target);
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) RaiseFileError(NumberFor(errno, errnum::kPathNotFound));
         if (exists) {
             // The replacement takes over the player's file as it was, not

@@ -1,7 +1,6 @@
 #include "platform/win32/win32_file_system.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -184,14 +183,12 @@ class WriteStream final : public TextStream {
 public:
     WriteStream(ScopedKernelHandle file, std::string temp, std::string target, DWORD keepAttributes)
         : file_(std::move(file)), temp_(std::move(temp)), target_(std::move(target)), keepAttributes_(keepAttributes) {}
+    // Released without Close: what was written is thrown away and the
+    // player's file keeps its old content.
     ~WriteStream() override {
         if (!file_) return;
-        try {
-            Close();
-        } catch (...) {
-            // A destructor cannot report; Close has already removed the
-            // temporary file and left the target as it was.
-        }
+        file_.Reset();
+        ::DeleteFileA(temp_.c_str());
     }
 
     std::string ReadAll() override {
@@ -246,8 +243,9 @@ private:
 // The temporary name ends in ".tmp", and so does its 8.3 short name, so no
 // "*.ini" or "*.int" pattern, the launcher's or the game's, can pick it up.
 std::string TemporaryName(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    return target + ".~brakkis" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".tmp";
+    // One fixed name per target: a file left by a crash is taken over and
+    // renamed away by the next write of the same file, so none piles up.
+    return target + ".~brakkis.tmp";
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -338,7 +336,7 @@ public:
             keepAttributes = existing->dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         }
         const std::string temp = TemporaryName(target);
-        ScopedKernelHandle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        ScopedKernelHandle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                               FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) RaiseLastError();
         return std::make_unique<WriteStream>(std::move(file), temp, target, keepAttributes);

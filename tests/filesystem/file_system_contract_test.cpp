@@ -2,6 +2,7 @@
 // the adapter of the host the tests were built for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -169,10 +170,25 @@ TEST_P(FileSystemContract, WriteStreamReplacesTheFileWholeOnlyAtClose) {
     EXPECT_EQ(ErrorOf([&] { stream->Write("late"); }), errnum::kInvalidCall);
     EXPECT_EQ(ErrorOf([&] { stream->Close(); }), errnum::kInvalidCall);
 
-    // Letting go of an open stream commits it, the same way.
+    // Letting go of a stream that was never closed keeps the old content,
+    // so a routine that fails half-way leaves no half-written file.
     files->OpenTextFile(G("UnrealTournament.int"), IOMode::ForWriting, false, TextFormat::Ascii)->Write("x");
     EXPECT_EQ(Listing(), Names{"UnrealTournament.int"});
-    EXPECT_EQ(Content("UnrealTournament.int"), "x");
+    EXPECT_EQ(Content("UnrealTournament.int"), "[General]\r\nProduct=Brakkis\r\n");
+
+    // What a crash before Close leaves behind is taken over by the next write.
+    auto interrupted = files->OpenTextFile(G("UnrealTournament.int"), IOMode::ForWriting, false, TextFormat::Ascii);
+    interrupted->Write("half");
+    Names duringWrite = Listing();
+    interrupted.reset();
+    duringWrite.erase(std::remove(duringWrite.begin(), duringWrite.end(), "UnrealTournament.int"), duringWrite.end());
+    ASSERT_EQ(duringWrite.size(), 1u);
+    Put(duringWrite[0], "half");  // the temporary file a dead process could not remove
+    auto next = files->OpenTextFile(G("UnrealTournament.int"), IOMode::ForWriting, false, TextFormat::Ascii);
+    next->Write("whole");
+    next->Close();
+    EXPECT_EQ(Listing(), Names{"UnrealTournament.int"});
+    EXPECT_EQ(Content("UnrealTournament.int"), "whole");
 }
 
 TEST_P(FileSystemContract, OpeningWhatCannotBeWrittenChangesNothing) {
@@ -189,7 +205,9 @@ TEST_P(FileSystemContract, OpeningWhatCannotBeWrittenChangesNothing) {
     EXPECT_EQ(Listing(), Names{"Locked.ini"});
     EXPECT_EQ(Content("Locked.ini"), "mine");
 
-    files->OpenTextFile(G("New.int"), IOMode::ForWriting, true, TextFormat::Ascii)->WriteLine("made");
+    auto created = files->OpenTextFile(G("New.int"), IOMode::ForWriting, true, TextFormat::Ascii);
+    created->WriteLine("made");
+    created->Close();
     EXPECT_EQ(Content("New.int"), "made\r\n");
 }
 

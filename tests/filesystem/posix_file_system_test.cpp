@@ -27,7 +27,9 @@ TEST_F(PosixFileSystemTest, TheExactSpellingWinsOverCaseVariants) {
 
     EXPECT_EQ(Read(G("Brakkis.ini")), "mixed");
     EXPECT_EQ(Read(G("brakkis.ini")), "lower");
-    files->OpenTextFile(G("BRAKKIS.INI"), IOMode::ForWriting, false, TextFormat::Ascii)->Write("new");
+    auto stream = files->OpenTextFile(G("BRAKKIS.INI"), IOMode::ForWriting, false, TextFormat::Ascii);
+    stream->Write("new");
+    stream->Close();
     EXPECT_EQ(Content("BRAKKIS.INI"), "new");
     EXPECT_EQ(Content("Brakkis.ini"), "mixed");
 }
@@ -47,8 +49,11 @@ TEST_F(PosixFileSystemTest, RewritingKeepsTheFilesPermissions) {
     Put("User.ini", "old");
     ::chmod(Host("User.ini").c_str(), 0640);
 
-    files->OpenTextFile(G("User.ini"), IOMode::ForWriting, false, TextFormat::Ascii)->Write("new");
+    auto stream = files->OpenTextFile(G("User.ini"), IOMode::ForWriting, false, TextFormat::Ascii);
+    stream->Write("new");
+    stream->Close();
 
+    EXPECT_EQ(Content("User.ini"), "new");
     struct stat st {};
     ASSERT_EQ(::stat(Host("User.ini").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
