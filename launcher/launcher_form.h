@@ -32,6 +32,8 @@ public:
     const WatchState& Watch() const { return watch_; }
 
 private:
+    friend class LauncherFormPeer;  // tests reach the file routines directly
+
     CRegistry& Registry();
     CLayer& Layer();
     FileSystem& Files();

@@ -11,8 +11,21 @@
 #include "platform/ports.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_registry.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/native_file_system.h"
 #include "tests/support/temp_folder.h"
+
+namespace brakkis {
+
+// The window's file routines, reached without going through start-up.
+class LauncherFormPeer {
+public:
+    static void Stage(LauncherForm& form) { form.StageGameFiles(); }
+    static void Restore(LauncherForm& form) { form.RestoreGameFiles(); }
+    static void CarryRenderDevice(LauncherForm& form) { form.CarryRenderDevice(); }
+};
+
+}  // namespace brakkis
 
 namespace brakkis::testing {
 
@@ -63,10 +76,12 @@ struct LauncherRig {
     sim::SimWindowCalls windows{machine};
     sim::SimRegistry registry;
     bool failFileSystem = false;
+    FaultPlan* faults = nullptr;
     bool failShell = false;
     Ports ports{runtime, windows, registry, runtime,
                 [this]() -> std::unique_ptr<FileSystem> {
                     if (failFileSystem) throw RaisedError(429, "Brakkis Isle", "ActiveX component can't create object");
+                    if (faults) return std::make_unique<FaultyFileSystem>(CreateNativeFileSystem(), *faults);
                     return CreateNativeFileSystem();
                 },
                 [this]() -> std::unique_ptr<Shell> {
