@@ -54,10 +54,13 @@ void LauncherForm::RewriteGeneralSection(const GeneralSection& lines) {
         if (!stream) throw RaisedError(errnum::kObjectRequired, "Brakkis Isle", "Object required");
         return *stream;
     };
-    if (!split.before.empty()) Step([&] { out().Write(split.before); });
-    for (const char* line : lines) Step([&] { out().WriteLine(line); });
-    if (!split.after.empty()) Step([&] { out().Write(split.after); });
-    Step([&] { out().Close(); });
+    bool whole = true;
+    if (!split.before.empty()) whole &= Step([&] { out().Write(split.before); });
+    for (const char* line : lines) whole &= Step([&] { out().WriteLine(line); });
+    if (!split.after.empty()) whole &= Step([&] { out().Write(split.after); });
+    // A file with a line missing would lose its section header, and with it
+    // the next rewrite's footing: such a stream is dropped, the old file kept.
+    if (whole) Step([&] { out().Close(); });
 }
 
 void LauncherForm::CarryRenderDevice() {
