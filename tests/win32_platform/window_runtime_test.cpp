@@ -1,0 +1,204 @@
+// The splash window, its timer and the waiting shell on the real user32.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/win32/program_arguments.h"
+#include "platform/win32/win32_shell.h"
+#include "platform/win32/win32_window_runtime.h"
+#include "platform/win32/windows_api.h"
+
+namespace brakkis {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// This test program doubles as the program the shell starts: see main().
+std::string ChildCommand(int sleepMs, int exitCode) {
+    char self[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    return "\"" + std::string(self) + "\" --child " + std::to_string(sleepMs) + " " + std::to_string(exitCode);
+}
+
+// Unloads after its load handler unless told not to, and gives up after
+// 10 s of ticks, so no fault can leave a message loop running for ever.
+struct ScriptedForm : FormEvents {
+    explicit ScriptedForm(WindowRuntime& runtime) : runtime(runtime) {}
+    WindowRuntime& runtime;
+    std::function<void()> load = [] {}, tick = [] {};
+    bool unloadAfterLoad = true;
+    int ticks = 0;
+    int unloads = 0;
+    void OnLoad() override {
+        load();
+        if (unloadAfterLoad) runtime.Unload();
+    }
+    void OnUnload() override { ++unloads; }
+    void OnTick() override {
+        ++ticks;
+        tick();
+        if (ticks == 100) runtime.Unload();
+    }
+};
+
+BOOL CALLBACK KeepIfMessageBox(HWND window, LPARAM found) {
+    char className[16] = {};
+    ::GetClassNameA(window, className, sizeof className);
+    if (std::string(className) != "#32770") return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// Only this thread's own box: other test programs share the Wine desktop.
+HWND OwnMessageBox() {
+    HWND found = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &KeepIfMessageBox, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+TEST(Win32WindowRuntime, SplashIsAHiddenBorderlessMagentaToolWindowOfTheDesignedSizeCentred) {
+    Win32WindowRuntime runtime;
+    ScriptedForm form(runtime);
+    form.load = [&] {
+        const HWND window = reinterpret_cast<HWND>(runtime.Hwnd());
+        EXPECT_FALSE(runtime.Visible());
+        EXPECT_EQ(::GetWindowTextLengthA(window), 0);
+        const LONG style = ::GetWindowLongA(window, GWL_STYLE);
+        const LONG exStyle = ::GetWindowLongA(window, GWL_EXSTYLE);
+        EXPECT_TRUE(style & WS_POPUP);
+        EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_BORDER | WS_SYSMENU), 0);
+        EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+        EXPECT_FALSE(exStyle & WS_EX_APPWINDOW);
+
+        HDC screen = ::GetDC(nullptr);
+        ASSERT_EQ(::GetDeviceCaps(screen, LOGPIXELSX), 96) << "the sizes below are those of 96 dpi";
+        ::ReleaseDC(nullptr, screen);
+        RECT frame{};
+        ::GetWindowRect(window, &frame);
+        EXPECT_EQ(frame.right - frame.left, 623);
+        EXPECT_EQ(frame.bottom - frame.top, 710);
+        EXPECT_NEAR(frame.left + frame.right, ::GetSystemMetrics(SM_CXSCREEN), 1);
+        EXPECT_NEAR(frame.top + frame.bottom, ::GetSystemMetrics(SM_CYSCREEN), 1);
+
+        runtime.SetVisible(true);
+        EXPECT_TRUE(runtime.Visible());
+        ::UpdateWindow(window);
+        HDC client = ::GetDC(window);
+        EXPECT_EQ(::GetPixel(client, 300, 300), RGB(255, 0, 255));
+        ::ReleaseDC(window, client);
+    };
+    EXPECT_EQ(runtime.Run(form), 0);
+    EXPECT_EQ(form.unloads, 1);
+    EXPECT_EQ(runtime.Hwnd(), 0);
+}
+
+TEST(Win32WindowRuntime, CloseFromOutsideAndTheEndOfTheSessionEachUnloadOnce) {
+    for (const UINT message : {WM_CLOSE, WM_ENDSESSION}) {
+        Win32WindowRuntime runtime;
+        ScriptedForm form(runtime);
+        form.unloadAfterLoad = false;
+        form.load = [&] { ::PostMessageA(reinterpret_cast<HWND>(runtime.Hwnd()), message, TRUE, 0); };
+        EXPECT_EQ(runtime.Run(form), 0);
+        EXPECT_EQ(form.unloads, 1) << "message " << message;
+        EXPECT_LT(form.ticks, 100) << "message " << message << " was not heeded";
+    }
+}
+
+TEST(Win32WindowRuntime, AnUntitledMessageBoxCarriesTheProgramsNameWhileTicksGoOn) {
+    Win32WindowRuntime runtime;
+    ScriptedForm form(runtime);
+    std::string title;
+    form.load = [&] {
+        EXPECT_EQ(runtime.MsgBox("Nothing to see", MB_OK, ""), IDOK);
+    };
+    // Any box found is answered, so a wrong title cannot hang the test.
+    form.tick = [&] {
+        if (HWND box = OwnMessageBox()) {
+            char text[64] = {};
+            ::GetWindowTextA(box, text, sizeof text);
+            title = text;
+            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+    };
+    EXPECT_EQ(runtime.Run(form), 0);
+    EXPECT_EQ(title, runtime.ExeName());
+    EXPECT_EQ(title, "win32_platform");
+}
+
+TEST(Win32Shell, WaitingRunGivesTheExitCodeWithTicksGoingOnAndNoWaitReturnsAtOnce) {
+    Win32WindowRuntime runtime;
+    ScriptedForm form(runtime);
+    const auto shell = CreateWin32Shell();
+    form.load = [&] {
+        const auto started = Clock::now();
+        EXPECT_EQ(shell->Run(ChildCommand(1000, 3), 0, false), 0);
+        EXPECT_LT(Clock::now() - started, 500ms);
+
+        const int before = form.ticks;
+        const auto waitStarted = Clock::now();
+        EXPECT_EQ(shell->Run(ChildCommand(1000, 7), 0, true), 7);
+        const double waitedMs = std::chrono::duration<double, std::milli>(Clock::now() - waitStarted).count();
+        const int ticks = form.ticks - before;
+        ASSERT_GE(ticks, 4);
+        EXPECT_NEAR(waitedMs / ticks, 100, 35) << ticks << " ticks in " << waitedMs << " ms";
+    };
+    EXPECT_EQ(runtime.Run(form), 0);
+}
+
+TEST(Win32Shell, AnUnloadInsideAWaitingRunEndsTheWaitAndThenTheMessageLoop) {
+    Win32WindowRuntime runtime;
+    ScriptedForm form(runtime);
+    const auto shell = CreateWin32Shell();
+    Clock::duration waited{};
+    form.load = [&] {
+        const auto started = Clock::now();
+        shell->Run(ChildCommand(6000, 0), 0, true);
+        waited = Clock::now() - started;
+    };
+    // The form unloads once more after its load handler: that one must do nothing.
+    form.tick = [&] {
+        if (form.ticks == 3) runtime.Unload();
+    };
+    EXPECT_EQ(runtime.Run(form), 0);
+    EXPECT_LT(waited, 3s);
+    EXPECT_EQ(form.ticks, 3) << "the timer dies with the window";
+    EXPECT_EQ(form.unloads, 1);
+}
+
+TEST(Win32Shell, AProgramThatCannotStartRaisesTheSystemsError) {
+    try {
+        CreateWin32Shell()->Run("\"C:\\windows\\no-such-game.exe\" DM-Deck16", 0, true);
+        FAIL() << "nothing raised";
+    } catch (const RaisedError& error) {
+        EXPECT_EQ(error.Number(), static_cast<std::int32_t>(0x80070002));  // file not found
+        EXPECT_EQ(error.Source(), "Shell");
+        EXPECT_FALSE(error.Description().empty());
+    }
+}
+
+TEST(ArgumentsAfterProgramName, CutLikeWinMainsCommandLine) {
+    EXPECT_EQ(ArgumentsAfterProgramName("\"C:\\Games\\UT\\Brakkis Isle.exe\"  DM-Deck16  x "), "DM-Deck16  x ");
+    EXPECT_EQ(ArgumentsAfterProgramName("C:\\UT\\Launcher.exe \t/SILENT"), "/SILENT");
+    EXPECT_EQ(ArgumentsAfterProgramName("\"C:\\UT\\Brakkis Isle.exe\"   "), "");
+    EXPECT_EQ(ArgumentsAfterProgramName("\"C:\\UT\\Brakkis Isle.exe\""), "");
+    // A quote opened inside the name keeps blanks in it until it closes.
+    EXPECT_EQ(ArgumentsAfterProgramName("C:\\\"Unreal Tournament\"\\Brakkis.exe \"a  b\""), "\"a  b\"");
+}
+
+}  // namespace
+}  // namespace brakkis
+
+// Started by the shell tests as "--child <sleep ms> <exit code>".
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--child") {
+        ::Sleep(static_cast<DWORD>(std::atoi(argv[2])));
+        return std::atoi(argv[3]);
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
