@@ -46,21 +46,6 @@ struct ScriptedForm : FormEvents {
     }
 };
 
-BOOL CALLBACK KeepIfMessageBox(HWND window, LPARAM found) {
-    char className[16] = {};
-    ::GetClassNameA(window, className, sizeof className);
-    if (std::string(className) != "#32770") return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
-// Only this thread's own box: other test programs share the Wine desktop.
-HWND OwnMessageBox() {
-    HWND found = nullptr;
-    ::EnumThreadWindows(::GetCurrentThreadId(), &KeepIfMessageBox, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 TEST(Win32WindowRuntime, SplashIsAHiddenBorderlessMagentaToolWindowOfTheDesignedSizeCentred) {
     Win32WindowRuntime runtime;
     ScriptedForm form(runtime);
@@ -107,27 +92,6 @@ TEST(Win32WindowRuntime, CloseFromOutsideAndTheEndOfTheSessionEachUnloadOnce) {
         EXPECT_EQ(form.unloads, 1) << "message " << message;
         EXPECT_LT(form.ticks, 100) << "message " << message << " was not heeded";
     }
-}
-
-TEST(Win32WindowRuntime, AnUntitledMessageBoxCarriesTheProgramsNameWhileTicksGoOn) {
-    Win32WindowRuntime runtime;
-    ScriptedForm form(runtime);
-    std::string title;
-    form.load = [&] {
-        EXPECT_EQ(runtime.MsgBox("Nothing to see", MB_OK, ""), IDOK);
-    };
-    // Any box found is answered, so a wrong title cannot hang the test.
-    form.tick = [&] {
-        if (HWND box = OwnMessageBox()) {
-            char text[64] = {};
-            ::GetWindowTextA(box, text, sizeof text);
-            title = text;
-            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-        }
-    };
-    EXPECT_EQ(runtime.Run(form), 0);
-    EXPECT_EQ(title, runtime.ExeName());
-    EXPECT_EQ(title, "win32_platform");
 }
 
 TEST(Win32Shell, WaitingRunGivesTheExitCodeWithTicksGoingOnAndNoWaitReturnsAtOnce) {
