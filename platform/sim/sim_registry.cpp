@@ -340,7 +340,7 @@ void SimRegistry::DenyWrites(RegKey root) { denied_.insert(root); }
 
 std::size_t SimRegistry::OpenHandleCount() const { return open_.size(); }
 
-void SimRegistry::SetEnvironmentVariable(const std::string& name, const std::string& value) {
+void SimRegistry::SetEnvironment(const std::string& name, const std::string& value) {
     environment_[Upper(name)] = value;
 }
 

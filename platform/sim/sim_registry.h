@@ -45,7 +45,7 @@ public:
     void DenyWrites(RegKey root);
     // Handles opened and not yet closed; the roots do not count.
     std::size_t OpenHandleCount() const;
-    void SetEnvironmentVariable(const std::string& name, const std::string& value);
+    void SetEnvironment(const std::string& name, const std::string& value);
 
 private:
     struct Node;
