@@ -1,0 +1,28 @@
+#include "enumwindows/mod_enum_windows.h"
+
+#include "enumwindows/process_tree_walk.h"
+
+namespace brakkis {
+
+void ModEnumWindows::KillProcessesByName(const std::string& name) {
+    killName_ = name;
+    EnumerateProcesses();
+    for (const auto& entry : processes_) {
+        if (entry.item->Parent.expired()) KillInTree(*entry.item);
+    }
+}
+
+// The root itself is never compared: a root is a placeholder, a process that
+// names itself as parent, or one only psapi or the window walk saw.
+void ModEnumWindows::KillInTree(const CProcess& root) {
+    const std::string wanted = LowerCase(killName_);
+    ForEachDescendant(root, [&](CProcess& candidate) {
+        if (LowerCase(candidate.BaseName) != wanted) return;
+        OwnedKernelHandle handle(calls_, calls_.OpenProcess(win::kProcessTerminate, false,
+                                                            static_cast<std::uint32_t>(candidate.ProcessID)));
+        // One that cannot be opened is gone or not ours to end; the rest go on.
+        if (handle) calls_.TerminateProcess(handle.Get(), 0);
+    });
+}
+
+}  // namespace brakkis

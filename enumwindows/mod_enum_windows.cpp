@@ -1,0 +1,119 @@
+// The enumeration as a whole, the library probe and the record plumbing the
+// passes share.
+#include "enumwindows/mod_enum_windows.h"
+
+#include "enumwindows/process_tree_walk.h"
+
+namespace brakkis {
+
+ModEnumWindows::ModEnumWindows(ProcessCalls& processes, WindowEnumCalls& windows, WindowRuntime& runtime)
+    : calls_(processes), windows_(windows), runtime_(runtime) {}
+
+void ModEnumWindows::EnumerateProcesses() {
+    processes_ = KeyedCollection<CProcess>();
+    vdmProcess_.reset();
+    threadHolders_.clear();
+    struct ForgetHolders {
+        std::unordered_map<std::string, std::vector<ProcessPtr>>& holders;
+        ~ForgetHolders() { holders.clear(); }
+    } forget{threadHolders_};
+
+    CheckLibraries();
+    if (hasToolhelp_) {
+        EnumProcessesToolhelp();
+        EnumThreadsToolhelp();
+    }
+    if (hasPsapi_) EnumProcessesPsapi();
+    WalkWindows();
+    if (!hasToolhelp_) FillThreadCounts();
+}
+
+void ModEnumWindows::ShowMessage(const std::string& text) { runtime_.MsgBox(text, 0, ""); }
+
+void ModEnumWindows::CheckLibraries() {
+    desktopHwnd_ = windows_.GetDesktopWindow();
+    hasToolhelp_ = hasPsapi_ = hasVdmDbg_ = false;
+
+    const LibraryHandle kernel = calls_.LoadLibrary("kernel32");
+    if (kernel == 0) {
+        ShowMessage("Failed to load library kernel32");
+        return;
+    }
+    hasToolhelp_ = calls_.HasExport(kernel, "CreateToolhelp32Snapshot");
+    calls_.FreeLibrary(kernel);
+
+    if (const LibraryHandle psapi = calls_.LoadLibrary("psapi.dll")) {
+        hasPsapi_ = true;
+        calls_.FreeLibrary(psapi);
+    }
+    if (const LibraryHandle vdmdbg = calls_.LoadLibrary("vdmdbg.dll")) {
+        hasVdmDbg_ = true;
+        calls_.FreeLibrary(vdmdbg);
+    }
+    if (!hasToolhelp_ && !hasPsapi_) ShowMessage("No libraries to enumerate processes could be found");
+}
+
+ModEnumWindows::ProcessPtr ModEnumWindows::NewProcess(std::int32_t processId, const std::string& key) {
+    auto process = std::make_shared<CProcess>();
+    process->Key = key;
+    process->ProcessID = processId;
+    processes_.TryAdd(process, key);
+    return process;
+}
+
+// A record hangs below one parent at most, so the walks from the roots can
+// never meet a record twice, even when a snapshot lists a process again.
+void ModEnumWindows::LinkToParent(const ProcessPtr& child, const ProcessPtr& parent) {
+    const ProcessPtr previous = child->Parent.lock();
+    if (previous && previous != parent && previous->ChildProcesses.Find(child->Key) == child) {
+        previous->ChildProcesses.Remove(child->Key);
+    }
+    child->Parent = parent;
+    parent->ChildProcesses.TryAdd(child, child->Key);
+}
+
+void ModEnumWindows::NoteThread(const ProcessPtr& owner, const std::string& threadKey) {
+    threadHolders_[threadKey].push_back(owner);
+}
+
+ModEnumWindows::ThreadPtr ModEnumWindows::AddThread(const ProcessPtr& owner, std::int32_t threadId) {
+    std::string key = MakeKey(threadId);
+    if (ThreadPtr existing = owner->Threads.Find(key)) return existing;
+    auto thread = std::make_shared<CThread>();
+    thread->Key = key;
+    thread->ThreadID = threadId;
+    thread->Parent = owner;
+    owner->Threads.Add(thread, key);
+    NoteThread(owner, key);
+    return thread;
+}
+
+ModEnumWindows::ProcessPtr ModEnumWindows::ChildHoldingThread(const CProcess& process,
+                                                              const std::string& threadKey) const {
+    const auto holders = threadHolders_.find(threadKey);
+    if (holders == threadHolders_.end()) return nullptr;
+    ProcessPtr first;
+    std::size_t firstAt = KeyedCollection<CProcess>::npos;
+    for (const ProcessPtr& holder : holders->second) {
+        const std::size_t at = process.ChildProcesses.IndexOf(holder->Key);
+        if (at == KeyedCollection<CProcess>::npos || at >= firstAt) continue;
+        if (process.ChildProcesses.At(at) != holder || !holder->Threads.Contains(threadKey)) continue;
+        first = holder;
+        firstAt = at;
+    }
+    return first;
+}
+
+// Without toolhelp nobody counted the threads; what the walk and the task
+// pass filed is all there is.
+void ModEnumWindows::FillThreadCounts() {
+    for (const auto& entry : processes_) {
+        CProcess& process = *entry.item;
+        process.ThreadCount = static_cast<std::int32_t>(process.Threads.Count());
+        ForEachDescendant(process, [](CProcess& child) {
+            child.ThreadCount = static_cast<std::int32_t>(child.Threads.Count());
+        });
+    }
+}
+
+}  // namespace brakkis

@@ -1,0 +1,163 @@
+// The window walk: the desktop, then every top-level window with its
+// descendants, each filed under the thread and process that own it.
+#include <algorithm>
+
+#include "enumwindows/mod_enum_windows.h"
+
+namespace brakkis {
+namespace {
+
+constexpr std::intptr_t kMaxCaption = 30000;
+constexpr std::int32_t kClassNameSize = 100;
+constexpr std::uint32_t kModuleNameSize = 100;
+
+}  // namespace
+
+void ModEnumWindows::WalkWindows() {
+    EnumWindowsCallback(desktopHwnd_);
+    windows_.EnumWindows([this](WindowHandle hwnd) { return EnumWindowsCallback(hwnd); });
+}
+
+bool ModEnumWindows::EnumWindowsCallback(WindowHandle hwnd) {
+    std::uint32_t rawProcessId = 0;
+    const auto threadId = static_cast<std::int32_t>(windows_.GetWindowThreadProcessId(hwnd, rawProcessId));
+    const auto processId = static_cast<std::int32_t>(rawProcessId);
+    const std::string threadKey = MakeKey(threadId);
+
+    // A window of a 16-bit task reports ntvdm.exe as its process; its thread
+    // tells which task it belongs to.
+    ProcessPtr process;
+    ThreadPtr thread;
+    const std::string processKey = MakeKey(processId);
+    process = processes_.Find(processKey);
+    if (!process) {
+        process = NewProcess(processId, processKey);
+    } else if (ProcessPtr task = ChildHoldingThread(*process, threadKey)) {
+        process = task;
+        thread = task->Threads.Find(threadKey);
+    }
+    if (!thread) thread = AddThread(process, threadId);
+
+    const std::string windowKey = MakeKey(hwnd);
+    const WindowHandle parent = windows_.GetParent(hwnd);
+    if (parent == desktopHwnd_) {
+        // Filed below the desktop record; the window's own descendants are not visited.
+        currentTopWindow_ = desktopWindow_;
+        EnumChildWindowsCallback(hwnd);
+        if (desktopWindow_) {
+            if (WindowPtr filed = desktopWindow_->ChildWindows.Find(windowKey)) {
+                thread->DesktopOwnedWindows.TryAdd(filed, windowKey);
+            }
+        }
+        return true;
+    }
+
+    std::intptr_t length = 0;
+    std::string caption = GetWindowCaption(hwnd, length);
+    std::string className = ReadClassName(hwnd);
+    const std::intptr_t instance = windows_.GetWindowLongPtr(hwnd, win::kGwlpHInstance);
+    char moduleBuffer[kModuleNameSize] = {};
+    const std::uint32_t copied = windows_.GetModuleFileName(instance, moduleBuffer, kModuleNameSize);
+    // A name cut short comes back with its NUL inside the count.
+    const std::string moduleFile = TrimAtNull(std::string_view(moduleBuffer, std::min(copied, kModuleNameSize)));
+
+    auto window = std::make_shared<CWindow>();
+    window->Key = windowKey;
+    window->Caption = std::move(caption);
+    window->Class = std::move(className);
+    window->hModule = instance;
+    window->SetHwnd(hwnd, windows_);
+    window->ProcessID = processId;
+    window->ThreadID = threadId;
+    // The module name is looked up in this program's own process, so it only
+    // means something for a module loaded here too; our own instance would
+    // name this program for any window that shares its handle value.
+    if (!moduleFile.empty() && instance != windows_.OwnInstance() && instance != 0) {
+        window->FileName = moduleFile;
+        window->BaseName = BaseNameOf(moduleFile);
+    }
+    window->ParentProcess = process;
+    window->ParentThread = thread;
+    thread->Windows.TryAdd(window, windowKey);
+
+    if (hwnd == desktopHwnd_) {
+        desktopWindow_ = window;
+    } else {
+        currentTopWindow_ = window;
+        windows_.EnumChildWindows(hwnd, [this](WindowHandle child) { return EnumChildWindowsCallback(child); });
+        currentTopWindow_.reset();
+    }
+    return true;
+}
+
+bool ModEnumWindows::EnumChildWindowsCallback(WindowHandle hwnd) {
+    if (!currentTopWindow_) return true;
+    const WindowPtr top = currentTopWindow_;
+    const std::string key = MakeKey(hwnd);
+    WindowHandle parent = windows_.GetParent(hwnd);
+    if (parent == 0) parent = desktopHwnd_;
+
+    WindowPtr parentRecord;
+    if (parent == top->hwnd()) {
+        parentRecord = top;
+    } else if (WindowPtr filed = top->ChildWindows.Find(MakeKey(parent)); filed && filed->hwnd() == parent) {
+        parentRecord = filed;
+    }
+
+    auto window = std::make_shared<CWindow>();
+    window->ParentWindow = parentRecord;
+    window->ParentProcess = top->ParentProcess;
+    window->ParentThread = top->ParentThread;
+    window->hModule = top->hModule;
+    window->FileName = top->FileName;
+    window->SetHwnd(hwnd, windows_);
+    window->Key = key;
+    std::uint32_t processId = 0;
+    window->ThreadID = static_cast<std::int32_t>(windows_.GetWindowThreadProcessId(hwnd, processId));
+    window->ProcessID = static_cast<std::int32_t>(processId);
+    window->Caption = CleanCaption(hwnd);
+    window->Class = ReadClassName(hwnd);
+
+    top->ChildWindows.TryAdd(window, key);
+    // A window whose parent was not seen stays filed under the top-level window only.
+    if (parent != top->hwnd() && parentRecord) parentRecord->ChildWindows.TryAdd(window, key);
+    return true;
+}
+
+// A window whose thread does not answer in time gets an empty caption rather
+// than holding the walk.
+std::string ModEnumWindows::GetWindowCaption(WindowHandle hwnd, std::intptr_t& length) {
+    length = 0;
+    std::intptr_t reported = 0;
+    if (!windows_.SendTextLengthMessage(hwnd, kCaptionWaitMs, reported)) return {};
+    length = reported;
+    const std::intptr_t wanted = std::clamp<std::intptr_t>(reported, 0, kMaxCaption);
+    std::string buffer(static_cast<std::size_t>(wanted) + 10, '\0');
+    std::intptr_t copied = 0;
+    if (!windows_.SendGetTextMessage(hwnd, buffer.data(), static_cast<std::intptr_t>(buffer.size()), kCaptionWaitMs,
+                                     copied)) {
+        return {};
+    }
+    return TrimAtNull(std::string_view(buffer.data(), static_cast<std::size_t>(wanted)));
+}
+
+// The caption up to its first control character. A two-byte character ends
+// it too: its code, taken as a signed 16-bit number, is below a space.
+std::string ModEnumWindows::CleanCaption(WindowHandle hwnd) {
+    std::intptr_t length = 0;
+    std::string text = GetWindowCaption(hwnd, length);
+    if (length == 0) return {};
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<std::uint8_t>(text[i]);
+        if (byte < 0x20 || windows_.IsDbcsLeadByte(byte)) return text.substr(0, i);
+    }
+    return text;
+}
+
+std::string ModEnumWindows::ReadClassName(WindowHandle hwnd) {
+    char buffer[kClassNameSize] = {};
+    const std::int32_t copied = windows_.GetClassName(hwnd, buffer, kClassNameSize);
+    return TrimAtNull(std::string_view(buffer, static_cast<std::size_t>(std::clamp(copied, 0, kClassNameSize))));
+}
+
+}  // namespace brakkis
