@@ -2,13 +2,13 @@
 // so filing a machine's worth of records stays linear in their number.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -42,51 +42,38 @@ public:
     // Appends unless the key is present; tells whether it did.
     bool TryAdd(Item item, std::string_view key) {
         if (Contains(key)) return false;
+        if ((entries_.size() + 1) * 2 > slots_.size()) Reindex(std::max<std::size_t>(8, slots_.size() * 2));
         entries_.push_back({std::string(key), std::move(item)});
-        try {
-            index_.emplace(entries_.back().key, entries_.size() - 1);
-        } catch (...) {
-            entries_.pop_back();
-            throw;
-        }
+        slots_[SlotOf(key)] = static_cast<std::uint32_t>(entries_.size() - 1);
         return true;
     }
 
     // Raises when the key is absent.
-    const Item& Get(std::string_view key) const {
-        const auto it = index_.find(key);
-        if (it == index_.end()) {
-            throw RaisedError(errnum::kInvalidCall, "Collection", "Invalid procedure call or argument");
-        }
-        return entries_[it->second].item;
-    }
+    const Item& Get(std::string_view key) const { return entries_[PositionOrRaise(key)].item; }
 
     // The item under the key, or no record.
     Item Find(std::string_view key) const {
-        const auto it = index_.find(key);
-        return it == index_.end() ? nullptr : entries_[it->second].item;
+        const std::size_t at = IndexOf(key);
+        return at == npos ? nullptr : entries_[at].item;
     }
 
-    bool Contains(std::string_view key) const { return index_.find(key) != index_.end(); }
+    bool Contains(std::string_view key) const { return IndexOf(key) != npos; }
 
     // Position in insertion order, or npos.
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
     std::size_t IndexOf(std::string_view key) const {
-        const auto it = index_.find(key);
-        return it == index_.end() ? npos : it->second;
+        if (slots_.empty()) return npos;
+        const std::uint32_t slot = slots_[SlotOf(key)];
+        return slot == kEmptySlot ? npos : slot;
     }
 
-    // Raises when the key is absent. Later items move up one place, which
-    // costs a pass over them; removal is rare next to adding and looking up.
+    // Raises when the key is absent. Later items move up one place and the
+    // index is rebuilt, a pass over the collection; removal is rare next to
+    // adding and looking up.
     void Remove(std::string_view key) {
-        const auto it = index_.find(key);
-        if (it == index_.end()) {
-            throw RaisedError(errnum::kInvalidCall, "Collection", "Invalid procedure call or argument");
-        }
-        const std::size_t at = it->second;
-        index_.erase(it);
+        const std::size_t at = PositionOrRaise(key);
         entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(at));
-        for (std::size_t i = at; i < entries_.size(); ++i) index_[entries_[i].key] = i;
+        Reindex(slots_.size());
     }
 
     std::size_t Count() const noexcept { return entries_.size(); }
@@ -99,13 +86,33 @@ public:
     const_iterator end() const noexcept { return entries_.end(); }
 
 private:
-    struct KeyHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view key) const noexcept { return std::hash<std::string_view>{}(key); }
-    };
+    // An open-addressing table of positions in entries_, at most half full:
+    // no allocation per item, and an empty collection allocates nothing.
+    static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFFu;
+
+    std::size_t PositionOrRaise(std::string_view key) const {
+        const std::size_t at = IndexOf(key);
+        if (at == npos) {
+            throw RaisedError(errnum::kInvalidCall, "Collection", "Invalid procedure call or argument");
+        }
+        return at;
+    }
+
+    // The slot holding the key, or the empty one where it would go.
+    std::size_t SlotOf(std::string_view key) const {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t slot = std::hash<std::string_view>{}(key) & mask;
+        while (slots_[slot] != kEmptySlot && entries_[slots_[slot]].key != key) slot = (slot + 1) & mask;
+        return slot;
+    }
+
+    void Reindex(std::size_t slotCount) {
+        slots_.assign(slotCount, kEmptySlot);
+        for (std::size_t i = 0; i < entries_.size(); ++i) slots_[SlotOf(entries_[i].key)] = static_cast<std::uint32_t>(i);
+    }
 
     std::vector<Entry> entries_;
-    std::unordered_map<std::string, std::size_t, KeyHash, std::equal_to<>> index_;
+    std::vector<std::uint32_t> slots_;  // a power of two in size, or empty
 };
 
 }  // namespace brakkis

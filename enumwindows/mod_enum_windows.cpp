@@ -14,7 +14,7 @@ void ModEnumWindows::EnumerateProcesses() {
     vdmProcess_.reset();
     threadHolders_.clear();
     struct ForgetHolders {
-        std::unordered_map<std::string, std::vector<ProcessPtr>>& holders;
+        std::unordered_map<std::int32_t, ThreadHolders>& holders;
         ~ForgetHolders() { holders.clear(); }
     } forget{threadHolders_};
 
@@ -72,8 +72,13 @@ void ModEnumWindows::LinkToParent(const ProcessPtr& child, const ProcessPtr& par
     parent->ChildProcesses.TryAdd(child, child->Key);
 }
 
-void ModEnumWindows::NoteThread(const ProcessPtr& owner, const std::string& threadKey) {
-    threadHolders_[threadKey].push_back(owner);
+void ModEnumWindows::NoteThread(const CProcess& owner, std::int32_t threadId) {
+    ThreadHolders& holders = threadHolders_[threadId];
+    if (holders.first == nullptr) {
+        holders.first = &owner;
+    } else {
+        holders.more.push_back(&owner);
+    }
 }
 
 ModEnumWindows::ThreadPtr ModEnumWindows::AddThread(const ProcessPtr& owner, std::int32_t threadId) {
@@ -84,24 +89,24 @@ ModEnumWindows::ThreadPtr ModEnumWindows::AddThread(const ProcessPtr& owner, std
     thread->ThreadID = threadId;
     thread->Parent = owner;
     owner->Threads.Add(thread, key);
-    NoteThread(owner, key);
+    NoteThread(*owner, threadId);
     return thread;
 }
 
-ModEnumWindows::ProcessPtr ModEnumWindows::ChildHoldingThread(const CProcess& process,
+ModEnumWindows::ProcessPtr ModEnumWindows::ChildHoldingThread(const CProcess& process, std::int32_t threadId,
                                                               const std::string& threadKey) const {
-    const auto holders = threadHolders_.find(threadKey);
+    const auto holders = threadHolders_.find(threadId);
     if (holders == threadHolders_.end()) return nullptr;
-    ProcessPtr first;
     std::size_t firstAt = KeyedCollection<CProcess>::npos;
-    for (const ProcessPtr& holder : holders->second) {
+    auto consider = [&](const CProcess* holder) {
         const std::size_t at = process.ChildProcesses.IndexOf(holder->Key);
-        if (at == KeyedCollection<CProcess>::npos || at >= firstAt) continue;
-        if (process.ChildProcesses.At(at) != holder || !holder->Threads.Contains(threadKey)) continue;
-        first = holder;
+        if (at == KeyedCollection<CProcess>::npos || at >= firstAt) return;
+        if (process.ChildProcesses.At(at).get() != holder || !holder->Threads.Contains(threadKey)) return;
         firstAt = at;
-    }
-    return first;
+    };
+    consider(holders->second.first);
+    for (const CProcess* holder : holders->second.more) consider(holder);
+    return firstAt == KeyedCollection<CProcess>::npos ? nullptr : process.ChildProcesses.At(firstAt);
 }
 
 // Without toolhelp nobody counted the threads; what the walk and the task

@@ -76,9 +76,9 @@ private:
     ProcessPtr NewProcess(std::int32_t processId, const std::string& key);
     void LinkToParent(const ProcessPtr& child, const ProcessPtr& parent);
     ThreadPtr AddThread(const ProcessPtr& owner, std::int32_t threadId);
-    void NoteThread(const ProcessPtr& owner, const std::string& threadKey);
-    // The first child of `process`, in order, holding a thread under the key.
-    ProcessPtr ChildHoldingThread(const CProcess& process, const std::string& threadKey) const;
+    void NoteThread(const CProcess& owner, std::int32_t threadId);
+    // The first child of `process`, in order, holding the thread.
+    ProcessPtr ChildHoldingThread(const CProcess& process, std::int32_t threadId, const std::string& threadKey) const;
     void ShowMessage(const std::string& text);
 
     ProcessCalls& calls_;
@@ -95,10 +95,15 @@ private:
     WindowPtr desktopWindow_;
     std::string killName_;
 
-    // While enumerating: for each thread key, the processes whose Threads
+    // While enumerating: for each thread, the processes whose Threads
     // received it, so that a window finds its 16-bit task without scanning
-    // every child of ntvdm.exe.
-    std::unordered_map<std::string, std::vector<ProcessPtr>> threadHolders_;
+    // every child of ntvdm.exe. Nearly always one, so it is kept inline.
+    // Every holder is owned by the tree for the whole enumeration.
+    struct ThreadHolders {
+        const CProcess* first = nullptr;
+        std::vector<const CProcess*> more;
+    };
+    std::unordered_map<std::int32_t, ThreadHolders> threadHolders_;
 };
 
 }  // namespace brakkis

@@ -65,6 +65,10 @@ void ModEnumWindows::EnumThreadsToolhelp() {
         ShowMessage("Failed to create Module and Thread snapshot");
         return;
     }
+    std::size_t expected = 0;
+    for (const auto& listed : processes_) expected += static_cast<std::uint32_t>(listed.item->ThreadCount);
+    threadHolders_.reserve(expected);
+
     ThreadEntry entry;
     if (!calls_.Thread32First(snapshot.Get(), entry)) {
         ShowMessage("No Threads: error " + HexCode(calls_.GetLastError()));
@@ -88,7 +92,7 @@ void ModEnumWindows::EnumThreadsToolhelp() {
         thread->DeltaPriority = entry.deltaPriority;
         thread->Parent = owner;
         owner->Threads.Add(thread, threadKey);
-        NoteThread(owner, threadKey);
+        NoteThread(*owner, threadId);
     } while (calls_.Thread32Next(snapshot.Get(), entry));
 }
 
@@ -174,7 +178,7 @@ bool ModEnumWindows::EnumTaskCallback(std::uint32_t threadId, std::uint16_t task
     const bool filedUnderVdm = vdmProcess_->ChildProcesses.TryAdd(task, key);
     processes_.TryAdd(task, key);
     if (filedUnderVdm) {
-        NoteThread(task, threadKey);
+        NoteThread(*task, tid);
         if (const ThreadPtr running = vdmProcess_->Threads.Find(threadKey); running && running->ThreadID == tid) {
             vdmProcess_->Threads.Remove(threadKey);
         }

@@ -32,7 +32,7 @@ bool ModEnumWindows::EnumWindowsCallback(WindowHandle hwnd) {
     process = processes_.Find(processKey);
     if (!process) {
         process = NewProcess(processId, processKey);
-    } else if (ProcessPtr task = ChildHoldingThread(*process, threadKey)) {
+    } else if (ProcessPtr task = ChildHoldingThread(*process, threadId, threadKey)) {
         process = task;
         thread = task->Threads.Find(threadKey);
     }

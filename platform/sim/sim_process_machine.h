@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -151,7 +150,7 @@ private:
 
     std::vector<std::uint32_t> order_;
     std::unordered_map<std::uint32_t, std::shared_ptr<SimRunningProcess>> processes_;
-    std::map<WindowHandle, SimEnumWindow> windows_;
+    std::unordered_map<WindowHandle, SimEnumWindow> windows_;
     std::vector<WindowHandle> topLevel_;
     WindowHandle nextHwnd_ = 0x00200000;
     int snapshotsTaken_ = 0;
