@@ -20,7 +20,9 @@ TEST(ProcessPasses, ToolhelpGivesTheTreeAndPsapiTheDetails) {
     child.threads = {{0x204, 10, 2}, {0x208, 8, -1}};
     child.basePriority = 8;
     child.priorityClass = 0x80;
-    child.modules = {{0x10000000, "C:\\UT\\System\\Core.dll"}, {0x7FF812340000, "C:\\Windows\\ntdll.dll"}};
+    // Above 4 GB where handles are that wide.
+    const auto ntdll = sizeof(ModuleHandle) == 8 ? static_cast<ModuleHandle>(0x7FF812340000LL) : 0x7C900000;
+    child.modules = {{0x10000000, "C:\\UT\\System\\Core.dll"}, {ntdll, "C:\\Windows\\ntdll.dll"}};
     rig.machine.AddProcess(0x300, 0x999, "explorer.exe").threads = {{0x304}};
     rig.machine.AddProcess(0x400, 0x400, "selfish.exe");
     rig.machine.AddProcess(0x500, 0x300, "").listedByPsapi = false;
@@ -43,7 +45,8 @@ TEST(ProcessPasses, ToolhelpGivesTheTreeAndPsapiTheDetails) {
     EXPECT_EQ(ut->Bits, "32");
     EXPECT_EQ(ut->ModuleCount, 3);
     ASSERT_EQ(ut->Modules.Count(), 2u);
-    EXPECT_EQ(ut->Modules.At(1)->Key, "K-7FF812340000");
+    EXPECT_EQ(ut->Modules.At(1)->Key, MakeKey(ntdll));
+    EXPECT_EQ(ut->Modules.At(1)->hModule, ntdll);
     EXPECT_EQ(ut->Modules.At(1)->BaseName, "ntdll.dll");
     EXPECT_EQ(ut->Modules.At(0)->FileName, "C:\\UT\\System\\Core.dll");
     const auto& thread = *ut->Threads.Get("K-208");
