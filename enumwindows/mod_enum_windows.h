@@ -59,7 +59,7 @@ private:
     void EnumProcessesToolhelp();
     void EnumThreadsToolhelp();
     void EnumProcessesPsapi();
-    void ReadModules(CProcess& process, KernelHandle handle);
+    bool ReadModules(CProcess& process, KernelHandle handle);
     bool EnumTaskCallback(std::uint32_t threadId, std::uint16_t task16, const char* fileName);
     void FillThreadCounts();
     void KillInTree(const CProcess& root);

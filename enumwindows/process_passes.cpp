@@ -112,7 +112,8 @@ void ModEnumWindows::EnumProcessesPsapi() {
         if (!handle) continue;  // keeps what toolhelp gave it
         process->Bits = "32";
         process->Priority = static_cast<std::int32_t>(calls_.GetPriorityClass(handle.Get()));
-        ReadModules(*process, handle.Get());
+        // A process whose modules cannot be listed is not looked into further.
+        if (!ReadModules(*process, handle.Get())) continue;
 
         if (hasVdmDbg_ && hasPsapi_ && LowerCase(process->BaseName) == "ntvdm.exe") {
             vdmProcess_ = process;
@@ -125,11 +126,11 @@ void ModEnumWindows::EnumProcessesPsapi() {
 }
 
 // Path and base name of the main module, then one record per other module.
-void ModEnumWindows::ReadModules(CProcess& process, KernelHandle handle) {
+bool ModEnumWindows::ReadModules(CProcess& process, KernelHandle handle) {
     std::array<ModuleHandle, kMaxIds> modules{};
     std::uint32_t reported = 0;
     if (!calls_.EnumProcessModules(handle, modules.data(), static_cast<std::uint32_t>(modules.size()), reported)) {
-        return;
+        return false;
     }
     process.ModuleCount = static_cast<std::int32_t>(reported);
 
@@ -150,6 +151,7 @@ void ModEnumWindows::ReadModules(CProcess& process, KernelHandle handle) {
         module->hModule = modules[j];
         process.Modules.TryAdd(module, module->Key);
     }
+    return true;
 }
 
 bool ModEnumWindows::EnumTaskCallback(std::uint32_t threadId, std::uint16_t task16, const char* fileName) {

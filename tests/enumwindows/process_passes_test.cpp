@@ -31,6 +31,10 @@ TEST(ProcessPasses, ToolhelpGivesTheTreeAndPsapiTheDetails) {
     old.canOpen = false;
     rig.machine.AddProcess(0x604, 0x300, "older16.exe").version = 0x00028000;  // 2.5 rounds to 2
     rig.machine.Process(0x604)->listedByPsapi = false;
+    auto& sealed = rig.machine.AddProcess(0x700, 0x300, "sealed.exe");
+    sealed.version = 0x00030000;
+    sealed.priorityClass = 0x4000;
+    sealed.canListModules = false;
 
     rig.engine.EnumerateProcesses();
 
@@ -61,7 +65,7 @@ TEST(ProcessPasses, ToolhelpGivesTheTreeAndPsapiTheDetails) {
     EXPECT_EQ(placeholder->Key, "K-999");
     EXPECT_EQ(placeholder->FileName, "");
     EXPECT_EQ(ChildKeys(*placeholder), Seq("K-300"));
-    EXPECT_EQ(ChildKeys(*explorer), Seq("K-200", "K-500", "K-600", "K-604"));
+    EXPECT_EQ(ChildKeys(*explorer), Seq("K-200", "K-500", "K-600", "K-604", "K-700"));
 
     auto selfish = rig.Process(0x400);
     EXPECT_TRUE(selfish->Parent.expired());
@@ -72,6 +76,12 @@ TEST(ProcessPasses, ToolhelpGivesTheTreeAndPsapiTheDetails) {
     EXPECT_EQ(rig.Process(0x600)->Bits, "32");
     EXPECT_EQ(rig.Process(0x600)->FileName, "old16.exe");
     EXPECT_EQ(rig.Process(0x604)->Bits, "16");
+    // Opened but its modules hidden: priority and bits change, names and counts stay.
+    auto s = rig.Process(0x700);
+    EXPECT_EQ(s->Bits, "32");
+    EXPECT_EQ(s->Priority, 0x4000);
+    EXPECT_EQ(s->FileName, "sealed.exe");
+    EXPECT_EQ(s->ModuleCount, 0);
 
     EXPECT_EQ(rig.Messages(), Seq());
     EXPECT_EQ(rig.machine.OpenHandleCount(), 0u);
