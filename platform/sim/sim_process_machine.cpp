@@ -95,7 +95,7 @@ bool SimProcessMachine::Alive(std::uint32_t pid) const {
     return false;
 }
 
-void SimProcessMachine::EndProcess(std::uint32_t pid) {
+void SimProcessMachine::EndProcess(std::uint32_t pid, std::int32_t exitCode) {
     if (processes_.erase(pid) != 0) {
         order_.erase(std::remove(order_.begin(), order_.end(), pid), order_.end());
         std::vector<WindowHandle> owned;
@@ -104,7 +104,7 @@ void SimProcessMachine::EndProcess(std::uint32_t pid) {
         }
         for (WindowHandle hwnd : owned) DestroyWindow(hwnd);
     } else if (launcher_ != nullptr) {
-        launcher_->EndProcess(pid, 0);
+        launcher_->EndProcess(pid, exitCode);
     }
 }
 
@@ -176,7 +176,7 @@ KernelHandle SimProcessMachine::TakeSnapshot() {
     Snapshot snapshot;
     for (auto& process : ListedProcesses()) {
         if (process->inProcessSnapshot) snapshot.processes.push_back(process);
-        for (const SimThreadSpec& thread : process->threads) {
+        for (const SimThreadLayout& thread : process->threads) {
             snapshot.threads.push_back({thread.threadId, process->pid, thread.basePriority, thread.deltaPriority});
         }
     }
@@ -313,7 +313,7 @@ std::uint32_t SimProcessCalls::GetPriorityClass(KernelHandle process) {
     return running ? running->priorityClass : 0x20u;
 }
 
-bool SimProcessCalls::TerminateProcess(KernelHandle process, std::uint32_t) {
+bool SimProcessCalls::TerminateProcess(KernelHandle process, std::uint32_t exitCode) {
     const auto* open = m_.FindProcessHandle(process);
     if (!open || (open->access & win::kProcessTerminate) == 0) {
         m_.lastError = open ? kErrorAccessDenied : kErrorInvalidHandle;
@@ -321,7 +321,7 @@ bool SimProcessCalls::TerminateProcess(KernelHandle process, std::uint32_t) {
     }
     if (!m_.Alive(open->pid)) return false;
     m_.terminated.push_back(open->pid);
-    m_.EndProcess(open->pid);
+    m_.EndProcess(open->pid, static_cast<std::int32_t>(exitCode));
     return true;
 }
 
@@ -361,8 +361,8 @@ std::string ModulePath(const SimRunningProcess& process, ModuleHandle module) {
     if (module == 0 || module == process.mainModule) {
         return process.imagePath.empty() ? process.exeName : process.imagePath;
     }
-    for (const SimModuleSpec& spec : process.modules) {
-        if (spec.handle == module) return spec.path;
+    for (const SimModuleLayout& loaded : process.modules) {
+        if (loaded.handle == module) return loaded.path;
     }
     return {};
 }
@@ -381,8 +381,8 @@ bool SimProcessCalls::EnumProcessModules(KernelHandle process, ModuleHandle* mod
     std::uint32_t n = 0;
     if (n < capacity) modules[n] = running->mainModule;
     ++n;
-    for (const SimModuleSpec& spec : running->modules) {
-        if (n < capacity) modules[n] = spec.handle;
+    for (const SimModuleLayout& loaded : running->modules) {
+        if (n < capacity) modules[n] = loaded.handle;
         ++n;
     }
     modulesNeeded = n;

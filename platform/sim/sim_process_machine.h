@@ -23,13 +23,13 @@
 
 namespace brakkis::sim {
 
-struct SimThreadSpec {
+struct SimThreadLayout {
     std::uint32_t threadId = 0;
     std::int32_t basePriority = 8;
     std::int32_t deltaPriority = 0;
 };
 
-struct SimModuleSpec {
+struct SimModuleLayout {
     ModuleHandle handle = 0;
     std::string path;  // the base name is the part after the last backslash
 };
@@ -52,8 +52,8 @@ struct SimRunningProcess {
     std::int32_t basePriority = 8;
     std::uint32_t priorityClass = 0x20;  // normal
     std::uint32_t version = 0x00040000;  // subsystem 4.0
-    std::vector<SimThreadSpec> threads;
-    std::vector<SimModuleSpec> modules;  // besides the main module
+    std::vector<SimThreadLayout> threads;
+    std::vector<SimModuleLayout> modules;  // besides the main module
     std::vector<SimTask> tasks;
     bool inProcessSnapshot = true;  // false: started after it, as its threads show
     bool listedByPsapi = true;
@@ -87,7 +87,7 @@ public:
     SimRunningProcess* Process(std::uint32_t pid);
     bool Alive(std::uint32_t pid) const;
     // Gone at once, with its windows.
-    void EndProcess(std::uint32_t pid);
+    void EndProcess(std::uint32_t pid, std::int32_t exitCode = 0);
 
     // Windows, front to back among their siblings.
     WindowHandle AddWindow(std::uint32_t pid, std::uint32_t tid, WindowHandle parent = 0,
