@@ -426,19 +426,17 @@ bool SimWindowEnumCalls::EnumWindows(const WindowVisitor& visitor) {
 }
 
 bool SimWindowEnumCalls::EnumChildWindows(WindowHandle parent, const WindowVisitor& visitor) {
+    // Listed first, depth first, as the system does; then handed out.
     std::vector<WindowHandle> listed;
-    std::vector<WindowHandle> pending;
-    if (const SimEnumWindow* top = m_.Window(parent)) {
-        pending.assign(top->children.rbegin(), top->children.rend());
-    }
-    while (!pending.empty()) {
-        const WindowHandle hwnd = pending.back();
-        pending.pop_back();
-        listed.push_back(hwnd);
-        if (const SimEnumWindow* window = m_.Window(hwnd)) {
-            pending.insert(pending.end(), window->children.rbegin(), window->children.rend());
+    std::function<void(WindowHandle)> list = [&](WindowHandle hwnd) {
+        const SimEnumWindow* window = m_.Window(hwnd);
+        if (!window) return;
+        for (WindowHandle child : window->children) {
+            listed.push_back(child);
+            list(child);
         }
-    }
+    };
+    list(parent);
     for (WindowHandle hwnd : listed) {
         if (!visitor(hwnd)) break;
     }
