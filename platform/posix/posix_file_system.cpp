@@ -16,6 +16,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/file_errors.h"
@@ -81,6 +82,12 @@ bool StatIs(const std::string& path, mode_t kind) {
 // Tests run as root, to whom every file is writable: read-only means the
 // owner's write bit, as a player's file manager shows it.
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+std::string Folded(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded) c = path_names::FoldCase(c);
+    return folded;
+}
 
 bool ForEachName(const std::string& folder, const std::function<void(const std::string&)>& visit) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
@@ -356,14 +363,21 @@ public:
         const auto targetFolder = ResolveFolder(targetFolderPath);
         if (!targetFolder) RaiseFileError(errnum::kPathNotFound);
 
+        // The target folder is read once, not once per file: a move of
+        // thousands of files stays linear.
+        std::unordered_set<std::string> taken;
+        ForEachName(*targetFolder, [&](const std::string& name) { taken.insert(Folded(name)); });
+
         std::int32_t firstFailure = 0;
         for (const std::string& name : names) {
             const std::string target = intoFolder ? name : targetName;
             std::int32_t failure = 0;
-            if (FindName(*targetFolder, target)) {
+            if (taken.count(Folded(target))) {
                 failure = errnum::kFileAlreadyExists;
             } else if (const int err = RenameNoReplace(Join(*sourceFolder, name), Join(*targetFolder, target))) {
                 failure = NumberFor(err, errnum::kFileNotFound);
+            } else {
+                taken.insert(Folded(target));
             }
             if (firstFailure == 0) firstFailure = failure;
         }
