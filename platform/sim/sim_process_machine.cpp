@@ -104,6 +104,8 @@ void SimProcessMachine::EndProcess(std::uint32_t pid, std::int32_t exitCode) {
         }
         for (WindowHandle hwnd : owned) DestroyWindow(hwnd);
     } else if (launcher_ != nullptr) {
+        // Ended from outside, as far as that machine can tell.
+        if (SimProcess* started = launcher_->Process(pid); started && started->alive) started->killed = true;
         launcher_->EndProcess(pid, exitCode);
     }
 }

@@ -59,6 +59,7 @@ TEST(KillByName, EndsTheGameThatTheLauncherMachineStarted) {
     rig.engine.KillProcessesByName("unrealtournament.exe");
 
     EXPECT_FALSE(game.alive);
+    EXPECT_TRUE(game.killed);
     EXPECT_EQ(rig.launcherMachine.Window(gameWindow), nullptr);
     EXPECT_TRUE(other.alive);
     rig.engine.EnumerateProcesses();
