@@ -95,6 +95,5 @@ void LauncherForm::OnUnload() {
     fileSystem_.reset();
 }
 
-void LauncherForm::OnTick() {}
 
 }  // namespace brakkis

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "enumwindows/mod_enum_windows.h"
 #include "launcher/general_section.h"
 #include "layer/clayer.h"
 #include "platform/ports.h"
@@ -45,11 +46,17 @@ private:
     void RewriteGeneralSection(const GeneralSection& lines);
     void CarryRenderDevice();
 
+    bool Found(const char* title);
+    void WatchTick();
+    void RestartGame();
+    void KillGame();
+
     Ports& ports_;
     std::unique_ptr<CRegistry> registry_;
     std::unique_ptr<CLayer> layer_;
     std::unique_ptr<FileSystem> fileSystem_;
     std::unique_ptr<Shell> shell_;
+    std::unique_ptr<ModEnumWindows> enumWindows_;
     WatchState watch_;
 };
 

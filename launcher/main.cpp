@@ -2,9 +2,11 @@
 #include "launcher/launcher_form.h"
 #include "platform/win32/win32_dll_search.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_process_calls.h"
 #include "platform/win32/win32_registry_calls.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_window_calls.h"
+#include "platform/win32/win32_window_enum_calls.h"
 #include "platform/win32/win32_window_runtime.h"
 
 int main() {
@@ -16,10 +18,14 @@ int main() {
     const auto windows = brakkis::CreateWin32WindowCalls();
     brakkis::Win32RegistryCalls registry;
     brakkis::Win32Sleeper sleeper;
+    const auto processes = brakkis::CreateWin32ProcessCalls();
+    const auto windowEnum = brakkis::CreateWin32WindowEnumCalls();
     brakkis::Ports ports{runtime,
                          *windows,
                          registry,
                          sleeper,
+                         *processes,
+                         *windowEnum,
                          [] { return brakkis::CreateWin32FileSystem(); },
                          [] { return brakkis::CreateWin32Shell(); }};
     brakkis::LauncherForm form(ports);

@@ -6,9 +6,11 @@
 #include <memory>
 
 #include "platform/file_system.h"
+#include "platform/process_calls.h"
 #include "platform/registry_calls.h"
 #include "platform/shell.h"
 #include "platform/window_calls.h"
+#include "platform/window_enum_calls.h"
 #include "platform/window_runtime.h"
 
 namespace brakkis {
@@ -18,6 +20,8 @@ struct Ports {
     WindowCalls& windows;
     RegistryCalls& registry;
     Sleeper& sleeper;
+    ProcessCalls& processes;
+    WindowEnumCalls& windowEnum;
     // Service objects are created on first use; creation may raise.
     std::function<std::unique_ptr<FileSystem>()> createFileSystem;
     std::function<std::unique_ptr<Shell>()> createShell;

@@ -10,6 +10,7 @@
 #include "platform/error.h"
 #include "platform/ports.h"
 #include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_process_machine.h"
 #include "platform/sim/sim_registry.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/native_file_system.h"
@@ -32,7 +33,16 @@ namespace brakkis::testing {
 inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 struct LauncherRig {
-    LauncherRig() { machine.appPath = folder.Path(); }
+    LauncherRig() {
+        machine.appPath = folder.Path();
+        // The launcher runs below the shell; every program it starts below it.
+        processMachine.AddProcess(kShellPid, 0, "explorer.exe");
+        processMachine.AddProcess(kLauncherPid, kShellPid, "Brakkis Isle.exe");
+        processMachine.selfPid = kLauncherPid;
+        processMachine.MirrorLauncherMachine(machine, kLauncherPid);
+    }
+    static constexpr std::uint32_t kShellPid = 0x10;
+    static constexpr std::uint32_t kLauncherPid = 0x20;
 
     // The data of the recovery value, or "(none)".
     std::string RunValue() {
@@ -75,10 +85,13 @@ struct LauncherRig {
     sim::SimRuntime runtime{machine};
     sim::SimWindowCalls windows{machine};
     sim::SimRegistry registry;
+    sim::SimProcessMachine processMachine;
+    sim::SimProcessCalls processCalls{processMachine};
+    sim::SimWindowEnumCalls windowEnum{processMachine};
     bool failFileSystem = false;
     FaultPlan* faults = nullptr;
     bool failShell = false;
-    Ports ports{runtime, windows, registry, runtime,
+    Ports ports{runtime, windows, registry, runtime, processCalls, windowEnum,
                 [this]() -> std::unique_ptr<FileSystem> {
                     if (failFileSystem) throw RaisedError(429, "Brakkis Isle", "ActiveX component can't create object");
                     if (faults) return std::make_unique<FaultyFileSystem>(CreateNativeFileSystem(), *faults);

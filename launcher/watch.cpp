@@ -1,0 +1,81 @@
+// The watch of the game's windows, every 100 ms, and the restart after the
+// game's video configuration.
+#include "launcher/game_command_lines.h"
+#include "launcher/launcher_form.h"
+#include "platform/error.h"
+#include "platform/ignore_errors.h"
+
+namespace brakkis {
+namespace {
+
+constexpr const char* kGameTitle = "Brakkis";
+constexpr const char* kVideoSetupTitle = "Unreal Tournament Video Configuration";
+constexpr const char* kRecoveryTitle = "Unreal Tournament Recovery Mode";
+
+}  // namespace
+
+bool LauncherForm::Found(const char* title) { return ports_.windows.FindWindowByTitle(title) != 0; }
+
+void LauncherForm::OnTick() {
+    try {
+        WatchTick();
+    } catch (...) {
+        // Whatever went wrong, the player's files go home: shut down as if
+        // the game had ended, never leave a half-run launcher behind.
+        Step([&] { ports_.runtime.Unload(); });
+    }
+}
+
+// Every title test is a fresh search: the game's windows come and go between
+// any two of them.
+void LauncherForm::WatchTick() {
+    WindowRuntime& window = ports_.runtime;
+    if (Found(kGameTitle) && !watch_.GameSeen) {
+        watch_.GameSeen = true;
+        ports_.sleeper.Sleep(12000);
+        window.SetVisible(false);
+    }
+    if (!Found(kGameTitle) && watch_.GameSeen) {
+        if (Found(kVideoSetupTitle)) {
+            watch_.VideoSetupSeen = true;
+            window.SetVisible(false);
+        } else if (!Found(kRecoveryTitle) && !watch_.VideoSetupSeen && !watch_.RecoveryShown) {
+            ports_.sleeper.Sleep(2000);
+            window.Unload();
+            return;
+        } else {
+            ports_.sleeper.Sleep(2000);
+            watch_.GameSeen = false;
+        }
+    }
+    if (Found(kGameTitle) && watch_.VideoSetupSeen) RestartGame();
+    if (!Found(kGameTitle) && !Found(kVideoSetupTitle) && watch_.VideoSetupSeen) window.SetVisible(true);
+    if (Found(kRecoveryTitle)) {
+        window.SetVisible(false);
+        watch_.RecoveryShown = true;
+    }
+    if (!Found(kRecoveryTitle) && watch_.RecoveryShown) {
+        window.SetVisible(true);
+        watch_.RecoveryShown = false;
+    }
+    if (watch_.TickCount == 300) window.SetVisible(false);
+    ++watch_.TickCount;
+}
+
+void LauncherForm::KillGame() {
+    if (!enumWindows_) enumWindows_ = std::make_unique<ModEnumWindows>(ports_.processes, ports_.windowEnum, ports_.runtime);
+    enumWindows_->KillProcessesByName("unrealtournament.exe");
+}
+
+void LauncherForm::RestartGame() {
+    if (!Found(kGameTitle)) return;
+    KillGame();
+    ports_.runtime.SetVisible(false);
+    CarryRenderDevice();
+    if (!shell_) throw RaisedError(errnum::kObjectRequired, "Brakkis Isle", "Object required");
+    shell_->Run(EntryLaunchCommand(GameFolder()), 0, false);
+    ports_.sleeper.Sleep(3000);
+    watch_.VideoSetupSeen = false;
+}
+
+}  // namespace brakkis
