@@ -3,11 +3,25 @@
 #include <cmath>
 
 namespace brakkis {
+namespace {
+
+void SetAppWindowStyle(WindowCalls& windows, WindowHandle p_hWnd, bool on) {
+    // The shell only re-reads the taskbar style when the window is shown anew.
+    windows.ShowWindow(p_hWnd, win::kSwHide);
+    const std::int32_t style = windows.GetWindowLong(p_hWnd, win::kGwlExStyle);
+    windows.SetWindowLong(p_hWnd, win::kGwlExStyle,
+                          on ? (style | win::kWsExAppWindow) : (style & ~win::kWsExAppWindow));
+    windows.ShowWindow(p_hWnd, win::kSwShow);
+}
+
+}  // namespace
 
 void CLayer::MakeLayered(WindowHandle p_hWnd) {
     const std::int32_t style = windows_.GetWindowLong(p_hWnd, win::kGwlExStyle);
     windows_.SetWindowLong(p_hWnd, win::kGwlExStyle, style | win::kWsExLayered);
-    windowLayered_ = true;  // even if the handle was bad: nothing is checked
+    // Set whether or not the style took: the flag says this object has layered
+    // its window, and a second try on a bad handle would fare no better.
+    windowLayered_ = true;
 }
 
 std::uint32_t CLayer::ResolveSystemColor(std::uint32_t p_color) {
@@ -32,16 +46,7 @@ void CLayer::MoveWindows(WindowHandle p_hWnd) {
     windows_.SendMessage(p_hWnd, win::kWmNcLButtonDown, win::kHtCaption, 0);
 }
 
-void CLayer::SetAppWindowStyle(WindowHandle p_hWnd, bool on) {
-    // The shell only re-reads the taskbar style when the window is shown anew.
-    windows_.ShowWindow(p_hWnd, win::kSwHide);
-    const std::int32_t style = windows_.GetWindowLong(p_hWnd, win::kGwlExStyle);
-    const std::int32_t changed = on ? (style | win::kWsExAppWindow) : (style & ~win::kWsExAppWindow);
-    windows_.SetWindowLong(p_hWnd, win::kGwlExStyle, changed);
-    windows_.ShowWindow(p_hWnd, win::kSwShow);
-}
-
-void CLayer::HideTaskbarWindow(WindowHandle p_hWnd) { SetAppWindowStyle(p_hWnd, false); }
-void CLayer::ShowTaskbarWindow(WindowHandle p_hWnd) { SetAppWindowStyle(p_hWnd, true); }
+void CLayer::HideTaskbarWindow(WindowHandle p_hWnd) { SetAppWindowStyle(windows_, p_hWnd, false); }
+void CLayer::ShowTaskbarWindow(WindowHandle p_hWnd) { SetAppWindowStyle(windows_, p_hWnd, true); }
 
 }  // namespace brakkis

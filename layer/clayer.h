@@ -24,7 +24,6 @@ public:
 private:
     void MakeLayered(WindowHandle p_hWnd);
     std::uint32_t ResolveSystemColor(std::uint32_t p_color);
-    void SetAppWindowStyle(WindowHandle p_hWnd, bool on);
 
     WindowCalls& windows_;
     // Belongs to the object, not to a window: one object serves one window.
