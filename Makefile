@@ -1,5 +1,5 @@
 # The developer's entry points. Everything runs through the CMake presets.
-.PHONY: all deps build test test-linux test-win64 package demo clean
+.PHONY: all deps build test test-linux test-win64 package demo bench clean
 
 PRESETS := linux win64 win32
 
@@ -40,6 +40,13 @@ package: deps
 demo:
 	@echo "make demo: not there yet - the sample installation and the stand-in game come in a later step."
 	@exit 1
+
+# Native benchmarks and the Win32 figures under Wine; writes docs/performance.md.
+bench: deps
+	cmake --preset linux >/dev/null && cmake --build --preset linux --target staging_bench enumerate_bench
+	cmake --preset win64 >/dev/null && cmake --build --preset win64 --target bench_wine brakkis_isle
+	cmake --preset win32 >/dev/null && cmake --build --preset win32 --target brakkis_isle
+	scripts/bench-report
 
 clean:
 	rm -rf build dist
