@@ -88,4 +88,22 @@ struct GdiObjectTraits {
 };
 using ScopedGdiObject = ScopedHandle<GdiObjectTraits>;
 
+// Memory device contexts made with CreateCompatibleDC.
+struct MemoryDcTraits {
+    using Handle = HDC;
+    static Handle Null() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteDC(h); }
+};
+using ScopedMemoryDc = ScopedHandle<MemoryDcTraits>;
+
+// Icons loaded without LR_SHARED.
+struct IconTraits {
+    using Handle = HICON;
+    static Handle Null() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::DestroyIcon(h); }
+};
+using ScopedIcon = ScopedHandle<IconTraits>;
+
 }  // namespace brakkis::win32

@@ -4,6 +4,7 @@
 
 #include "platform/win32/program_arguments.h"
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/window_resources.h"
 #include "platform/win32/windows_api.h"
 
 namespace brakkis {
@@ -51,6 +52,27 @@ int SystemDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
+POINT CentredOrigin(int width, int height) {
+    return {(::GetSystemMetrics(SM_CXSCREEN) - width) / 2, (::GetSystemMetrics(SM_CYSCREEN) - height) / 2};
+}
+
+win32::ScopedIcon LoadWindowIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
+    return win32::ScopedIcon(static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(BRAKKIS_WINDOW_ICON),
+                                                              IMAGE_ICON, ::GetSystemMetrics(widthMetric),
+                                                              ::GetSystemMetrics(heightMetric), 0)));
+}
+
+// The picture's own pixel size, whatever the client's: it is never scaled.
+void PaintPicture(HDC target, HBITMAP picture) {
+    BITMAP size{};
+    if (!::GetObjectA(picture, sizeof size, &size)) return;
+    win32::ScopedMemoryDc source(::CreateCompatibleDC(target));
+    if (!source) return;
+    const HGDIOBJ before = ::SelectObject(source.Get(), picture);
+    ::BitBlt(target, 0, 0, size.bmWidth, size.bmHeight, source.Get(), 0, 0, SRCCOPY);
+    ::SelectObject(source.Get(), before);
+}
+
 std::string ModulePath() {
     std::string path(MAX_PATH, '\0');
     for (;;) {
@@ -72,6 +94,15 @@ struct Win32WindowRuntime::Window {
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
     ATOM windowClass = 0;
     bool unloaded = false;
+    bool shownOnce = false;
+    // Members go after the destructor's body, so after the window and its
+    // class that use them.
+    win32::ScopedIcon icon = LoadWindowIcon(instance, SM_CXICON, SM_CYICON);
+    win32::ScopedIcon smallIcon = LoadWindowIcon(instance, SM_CXSMICON, SM_CYSMICON);
+    // A DIB section keeps the picture's exact colours on any display depth,
+    // so the key colour still matches the magenta of the picture.
+    win32::ScopedGdiObject picture{::LoadImageA(instance, MAKEINTRESOURCEA(BRAKKIS_SPLASH_BITMAP), IMAGE_BITMAP, 0,
+                                                0, LR_CREATEDIBSECTION)};
 
     ~Window() {
         form = nullptr;  // a window torn down with the runtime is not an unload
@@ -86,6 +117,8 @@ struct Win32WindowRuntime::Window {
         wc.lpfnWndProc = &Window::Procedure;
         wc.hInstance = instance;
         wc.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        wc.hIcon = icon.Get();
+        wc.hIconSm = smallIcon.Get();
         wc.hbrBackground = static_cast<HBRUSH>(background.Get());
         wc.lpszClassName = kClassName;
         windowClass = ::RegisterClassExA(&wc);
@@ -106,12 +139,11 @@ struct Win32WindowRuntime::Window {
         ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
         const int width = frame.right - frame.left;
         const int height = frame.bottom - frame.top;
-        const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-        const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+        const POINT origin = CentredOrigin(width, height);
         // The empty title keeps the launcher out of every search for the
         // game's windows by title.
-        hwnd = ::CreateWindowExA(exStyle, kClassName, "", style, x, y, width, height, nullptr, nullptr,
-                                 instance, this);
+        hwnd = ::CreateWindowExA(exStyle, kClassName, "", style, origin.x, origin.y, width, height, nullptr,
+                                 nullptr, instance, this);
         return hwnd != nullptr;
     }
 
@@ -131,11 +163,31 @@ struct Win32WindowRuntime::Window {
             return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps;
-            ::BeginPaint(hwnd, &ps);
-            // The splash picture is drawn here; until it is, the class
-            // brush's magenta background is all there is to show.
+            const HDC dc = ::BeginPaint(hwnd, &ps);
+            // Where the picture does not reach (a client grown by a high
+            // DPI), the class brush's magenta shows, which the key hides too.
+            if (dc && picture) PaintPicture(dc, static_cast<HBITMAP>(picture.Get()));
             ::EndPaint(hwnd, &ps);
             return 0;
+        }
+        case WM_WINDOWPOSCHANGING: {
+            // The splash opens centred, as designed: start-up's placement
+            // call is there to make it topmost and also moves it to the
+            // corner, so the design position is applied when the window is
+            // first shown, after that call. Later shows keep the position.
+            auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+            if ((pos->flags & SWP_SHOWWINDOW) && !shownOnce) {
+                shownOnce = true;
+                RECT frame{};
+                ::GetWindowRect(hwnd, &frame);
+                const int width = (pos->flags & SWP_NOSIZE) ? frame.right - frame.left : pos->cx;
+                const int height = (pos->flags & SWP_NOSIZE) ? frame.bottom - frame.top : pos->cy;
+                const POINT origin = CentredOrigin(width, height);
+                pos->x = origin.x;
+                pos->y = origin.y;
+                pos->flags &= ~SWP_NOMOVE;
+            }
+            return ::DefWindowProcA(hwnd, message, wParam, lParam);
         }
         case WM_CLOSE:
             Unload();
