@@ -55,7 +55,16 @@ GeneralSectionSplit SplitAroundGeneralSection(const std::string& content) {
 
     std::size_t pos = 0;
     while (pos < text.size() && !IsGeneralHeader(LineAt(text, pos))) pos = NextLineStart(text, pos);
-    if (pos >= text.size()) return {"", text};
+    if (pos >= text.size()) {
+        // The new section goes before the first other section, never above
+        // lines that belong to no section: below its header they would join
+        // it, and the next rewrite would drop them with it.
+        std::size_t first = 0;
+        while (first < text.size() && !IsSectionHeader(LineAt(text, first))) first = NextLineStart(text, first);
+        std::string before = text.substr(0, first);
+        const bool lineOpen = !before.empty() && before.back() != '\r' && before.back() != '\n';
+        return {lineOpen ? before + "\r\n" : before, text.substr(first)};
+    }
 
     std::size_t end = NextLineStart(text, pos);
     while (end < text.size() && !IsSectionHeader(LineAt(text, end))) end = NextLineStart(text, end);

@@ -123,10 +123,20 @@ TEST(GameFiles, OnlyTheGeneralSectionOfTheGamesLocalisationChanges) {
     LauncherFormPeer::Restore(rig.form);
     EXPECT_EQ(rig.folder.Read("UnrealTournament.int"), kGameInt + others);
 
-    // A file that never had the section gets it at the top; a missing file is not created.
+    // A file that never had the section gets it before its first section,
+    // below any lines of no section, so that the next rewrite keeps them.
     rig.folder.Write("UnrealTournament.int", others);
     LauncherFormPeer::Restore(rig.form);
     EXPECT_EQ(rig.folder.Read("UnrealTournament.int"), kGameInt + others);
+    rig.folder.Write("UnrealTournament.int", "; by hand\r\n" + others);
+    LauncherFormPeer::Restore(rig.form);
+    LauncherFormPeer::Restore(rig.form);
+    EXPECT_EQ(rig.folder.Read("UnrealTournament.int"), "; by hand\r\n" + kGameInt + others);
+    rig.folder.Write("UnrealTournament.int", "Product=Mine");  // no section at all, no line end
+    LauncherFormPeer::Stage(rig.form);
+    LauncherFormPeer::Restore(rig.form);
+    EXPECT_EQ(rig.folder.Read("UnrealTournament.int"), "Product=Mine\r\n" + kGameInt);
+    // A missing file is not created.
     std::filesystem::remove(rig.folder.Native() / "UnrealTournament.int");
     LauncherFormPeer::Stage(rig.form);
     EXPECT_FALSE(rig.folder.Has("UnrealTournament.int"));
