@@ -27,15 +27,17 @@ void LauncherForm::OnTick() {
 }
 
 // Every title test is a fresh search: the game's windows come and go between
-// any two of them.
+// any two of them. A flag that already decides a step is tested before the
+// search, so a tick that has nothing to do asks the window system twice, not
+// seven times: each search walks every top-level window of the desktop.
 void LauncherForm::WatchTick() {
     WindowRuntime& window = ports_.runtime;
-    if (Found(kGameTitle) && !watch_.GameSeen) {
+    if (!watch_.GameSeen && Found(kGameTitle)) {
         watch_.GameSeen = true;
         ports_.sleeper.Sleep(12000);
         window.SetVisible(false);
     }
-    if (!Found(kGameTitle) && watch_.GameSeen) {
+    if (watch_.GameSeen && !Found(kGameTitle)) {
         if (Found(kVideoSetupTitle)) {
             watch_.VideoSetupSeen = true;
             window.SetVisible(false);
@@ -48,13 +50,13 @@ void LauncherForm::WatchTick() {
             watch_.GameSeen = false;
         }
     }
-    if (Found(kGameTitle) && watch_.VideoSetupSeen) RestartGame();
-    if (!Found(kGameTitle) && !Found(kVideoSetupTitle) && watch_.VideoSetupSeen) window.SetVisible(true);
+    if (watch_.VideoSetupSeen && Found(kGameTitle)) RestartGame();
+    if (watch_.VideoSetupSeen && !Found(kGameTitle) && !Found(kVideoSetupTitle)) window.SetVisible(true);
     if (Found(kRecoveryTitle)) {
         window.SetVisible(false);
         watch_.RecoveryShown = true;
     }
-    if (!Found(kRecoveryTitle) && watch_.RecoveryShown) {
+    if (watch_.RecoveryShown && !Found(kRecoveryTitle)) {
         window.SetVisible(true);
         watch_.RecoveryShown = false;
     }
