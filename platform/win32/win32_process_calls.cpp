@@ -1,7 +1,10 @@
 #include "platform/win32/win32_process_calls.h"
 
+#include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/win32/scoped_handle.h"
@@ -127,7 +130,10 @@ public:
         return ::TerminateProcess(ToHandle(process), exitCode) != FALSE;
     }
 
-    bool CloseHandle(KernelHandle handle) override { return ::CloseHandle(ToHandle(handle)) != FALSE; }
+    bool CloseHandle(KernelHandle handle) override {
+        if (moduleTable_ && moduleTable_->process == handle) moduleTable_.reset();
+        return ::CloseHandle(ToHandle(handle)) != FALSE;
+    }
 
     std::uint32_t GetLastError() override { return ::GetLastError(); }
 
@@ -157,17 +163,22 @@ public:
         for (std::uint32_t i = 0; i < modulesNeeded && i < capacity; ++i) {
             modules[i] = reinterpret_cast<ModuleHandle>(raw[i]);
         }
+        ReadModuleTable(process);
         return true;
     }
 
     std::uint32_t GetModuleFileNameEx(KernelHandle process, ModuleHandle module, char* buffer,
                                       std::uint32_t size) override {
+        if (const auto known = KnownText(process, module, &ModuleTexts::path, MAX_PATH, buffer, size)) return *known;
         const auto fn = Export<ModuleTextFn>(Psapi(), "GetModuleFileNameExA");
         return fn ? fn(ToHandle(process), reinterpret_cast<HMODULE>(module), buffer, size) : 0;
     }
 
     std::uint32_t GetModuleBaseName(KernelHandle process, ModuleHandle module, char* buffer,
                                     std::uint32_t size) override {
+        if (const auto known = KnownText(process, module, &ModuleTexts::base, MAX_MODULE_NAME32 + 1, buffer, size)) {
+            return *known;
+        }
         const auto fn = Export<ModuleTextFn>(Psapi(), "GetModuleBaseNameA");
         return fn ? fn(ToHandle(process), reinterpret_cast<HMODULE>(module), buffer, size) : 0;
     }
@@ -202,6 +213,60 @@ private:
         return true;
     }
 
+    // psapi finds a module by walking the process's loader list from its
+    // head, reading the other process's memory entry by entry, for every
+    // single name: naming all of a process's modules costs reads in the
+    // square of their number, and under Wine each read is a trip through the
+    // server. A module snapshot of the process walks the list once and
+    // carries the loader's same two strings, so the names of the process
+    // whose modules were just listed are taken from it. A name the snapshot
+    // may have cut at its buffer's end, one that would not fit the caller's
+    // buffer, and a module the snapshot lacks still go to psapi.
+    struct ModuleTexts {
+        std::string path;
+        std::string base;
+    };
+    struct ModuleTable {
+        KernelHandle process = 0;
+        std::unordered_map<ModuleHandle, ModuleTexts> modules;
+    };
+
+    void ReadModuleTable(KernelHandle process) {
+        moduleTable_.reset();
+        const DWORD processId = ::GetProcessId(ToHandle(process));
+        if (processId == 0) return;
+        HANDLE raw = INVALID_HANDLE_VALUE;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            raw = ::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+            if (raw != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_BAD_LENGTH) break;
+        }
+        if (raw == INVALID_HANDLE_VALUE || raw == nullptr) return;
+        const win32::ScopedKernelHandle snapshot(raw);
+        ModuleTable table;
+        table.process = process;
+        MODULEENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = ::Module32First(snapshot.Get(), &entry); more; more = ::Module32Next(snapshot.Get(), &entry)) {
+            table.modules[reinterpret_cast<ModuleHandle>(entry.hModule)] = {
+                std::string(entry.szExePath, ::strnlen(entry.szExePath, sizeof entry.szExePath)),
+                std::string(entry.szModule, ::strnlen(entry.szModule, sizeof entry.szModule))};
+        }
+        moduleTable_ = std::move(table);
+    }
+
+    // The text from the table, copied as psapi copies one that fits; nothing
+    // when psapi must be asked.
+    std::optional<std::uint32_t> KnownText(KernelHandle process, ModuleHandle module, std::string ModuleTexts::*field,
+                                           std::size_t snapshotRoom, char* buffer, std::uint32_t size) const {
+        if (!moduleTable_ || moduleTable_->process != process || buffer == nullptr) return std::nullopt;
+        const auto found = moduleTable_->modules.find(module);
+        if (found == moduleTable_->modules.end()) return std::nullopt;
+        const std::string& text = found->second.*field;
+        if (text.empty() || text.size() + 1 >= snapshotRoom || text.size() + 1 > size) return std::nullopt;
+        std::memcpy(buffer, text.c_str(), text.size() + 1);
+        return static_cast<std::uint32_t>(text.size());
+    }
+
     // Loaded once and kept, so each call does not go back to the loader.
     HMODULE Psapi() {
         if (!psapi_) psapi_ = win32::ScopedLibrary(LoadSystemLibrary("psapi.dll"));
@@ -215,6 +280,7 @@ private:
 
     win32::ScopedLibrary psapi_;
     win32::ScopedLibrary vdmdbg_;
+    std::optional<ModuleTable> moduleTable_;
 };
 
 }  // namespace
