@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -251,26 +250,19 @@ TEST_F(Splash, KeyedTopmostBorderlessWindowShowsTheArtOverTheDesktopCentred) {
         return p == 0xFF00FF ? kDesktopPixel : p;
     };
     long wrong = 0;
-    std::string first;
+    POINT first{};
     Screenshot shot;
     const auto shows = [&] {
         shot = Screenshot{};
         wrong = 0;
         for (int y = 0; y < 710; ++y) {
             for (int x = 0; x < 623; ++x) {
-                if (shot.At(frame.left + x, frame.top + y) == expected(x, y)) continue;
-                if (wrong++ == 0) {
-                    char text[96];
-                    std::snprintf(text, sizeof text, "(%d, %d) is %06X, not %06X", x, y,
-                                  static_cast<unsigned>(shot.At(frame.left + x, frame.top + y)),
-                                  static_cast<unsigned>(expected(x, y)));
-                    first = text;
-                }
+                if (shot.At(frame.left + x, frame.top + y) != expected(x, y) && wrong++ == 0) first = {x, y};
             }
         }
         return wrong == 0;
     };
-    EXPECT_TRUE(WaitUntil(shows, 10s)) << wrong << " pixels differ, first " << first;
+    EXPECT_TRUE(WaitUntil(shows, 10s)) << wrong << " pixels differ, the first at " << first.x << ", " << first.y;
     EXPECT_EQ(shot.At(frame.left + 20, frame.top + 20), kDesktopPixel) << "the key shows the desktop";
     EXPECT_EQ(shot.At(frame.left + 325, frame.top + 232), picture.At(325, 232)) << "the emblem's star";
     EXPECT_NE(picture.At(325, 232), 0xFF00FFu);
