@@ -50,8 +50,13 @@ bool IsGeneralHeader(const std::string& line) {
 }  // namespace
 
 GeneralSectionSplit SplitAroundGeneralSection(const std::string& content) {
+    // Every leading mark goes at once: were one left, the next rewrite would
+    // drop it and find a header the first one did not, and a file that
+    // changes its sections between rewrites loses lines.
     static const std::string kBom = "\xEF\xBB\xBF";
-    const std::string text = content.compare(0, kBom.size(), kBom) == 0 ? content.substr(kBom.size()) : content;
+    std::size_t start = 0;
+    while (content.compare(start, kBom.size(), kBom) == 0) start += kBom.size();
+    const std::string text = content.substr(start);
 
     std::size_t pos = 0;
     while (pos < text.size() && !IsGeneralHeader(LineAt(text, pos))) pos = NextLineStart(text, pos);

@@ -20,8 +20,8 @@ inline constexpr GeneralSection GameGeneralSection = {
 // Where the [General] section sits in a file's bytes: everything before it
 // and everything after it survive a rewrite untouched. A file without the
 // section gets it before its first section, or at its end when it has none
-// (after a line end of its own if its last line lacks one); a leading UTF-8
-// byte-order mark is dropped, because the game reads the file as 8-bit text.
+// (after a line end of its own if its last line lacks one); leading UTF-8
+// byte-order marks are dropped, because the game reads the file as 8-bit text.
 struct GeneralSectionSplit {
     std::string before;
     std::string after;

@@ -114,8 +114,9 @@ TEST(GameFiles, TheBackupFolderGoesOnlyWhenNothingOfTheGameIsLeftInIt) {
 TEST(GameFiles, OnlyTheGeneralSectionOfTheGamesLocalisationChanges) {
     const std::string others = "[Public]\nObject=(Name=Botpack.DeathMatchPlus)\n\n[Errors]\rNoGame=None\r";
     LauncherRig rig;
+    // Two byte-order marks, as an editor that adds one on every save leaves.
     rig.folder.Write("UnrealTournament.int",
-                     "\xEF\xBB\xBF[General]\nStart=Unreal Tournament (Starting)\nProduct=Unreal Tournament\n" + others);
+                     "\xEF\xBB\xBF\xEF\xBB\xBF[General]\nStart=Unreal Tournament (Starting)\nProduct=Unreal Tournament\n" + others);
 
     LauncherFormPeer::Stage(rig.form);
     EXPECT_EQ(rig.folder.Read("UnrealTournament.int"), kModInt + others);
