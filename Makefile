@@ -37,9 +37,8 @@ package: deps
 	done
 	@ls -l dist/*/"Brakkis Isle.exe"
 
-demo:
-	@echo "make demo: not there yet - the sample installation and the stand-in game come in a later step."
-	@exit 1
+demo: deps
+	@scripts/demo
 
 # Native benchmarks and the Win32 figures under Wine; writes docs/performance.md.
 bench: deps
