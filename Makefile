@@ -24,10 +24,11 @@ test-win64: deps
 	ctest --preset win64
 
 test: deps
-	@for p in $(PRESETS); do \
+	@for p in $(PRESETS) linux-asan; do \
 	  cmake --preset $$p >/dev/null && cmake --build --preset $$p || exit 1; \
 	done
 	ctest --preset linux
+	ctest --preset linux-asan
 	ctest --preset win64
 
 package: deps
@@ -49,3 +50,22 @@ bench: deps
 
 clean:
 	rm -rf build dist
+
+# libFuzzer campaigns, FUZZ_TIME seconds per target (and at most FUZZ_RUNS
+# inputs). New inputs collect in build/linux-fuzz/corpus, logs and findings
+# in build/linux-fuzz/logs; the seeds in fuzz/corpus are only read.
+FUZZ_TIME ?= 60
+FUZZ_RUNS ?= -1
+FUZZ_TARGETS ?= render_device general_section binary_array registry_read percent_rule caption command_line
+FUZZ_TMPDIR ?= $(if $(wildcard /dev/shm),/dev/shm,/tmp)
+
+fuzz: deps
+	cmake --preset linux-fuzz >/dev/null
+	cmake --build --preset linux-fuzz
+	@cd build/linux-fuzz && mkdir -p logs && for t in $(FUZZ_TARGETS); do \
+	  mkdir -p corpus/$$t; echo "fuzz: $$t for $(FUZZ_TIME) s"; \
+	  TMPDIR=$(FUZZ_TMPDIR) fuzz/$${t}_fuzz -max_total_time=$(FUZZ_TIME) -runs=$(FUZZ_RUNS) -print_final_stats=1 \
+	    -artifact_prefix=logs/$$t- corpus/$$t ../../fuzz/corpus/$$t >logs/$$t.log 2>&1 \
+	    || { tail -n 40 logs/$$t.log; exit 1; }; \
+	  grep -E 'stat::(number_of_executed_units|average_exec_per_sec)' logs/$$t.log; \
+	done

@@ -1,0 +1,51 @@
+// What every fuzz target shares: a property check that stops the run with a
+// finding, and the cut of one input into several texts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+// An abort is what libFuzzer records as a finding, and what fails a replay.
+#define FUZZ_CHECK(condition)                                                            \
+    do {                                                                                 \
+        if (!(condition)) {                                                              \
+            std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                \
+        }                                                                                \
+    } while (0)
+
+namespace brakkis::fuzz {
+
+// The record separator (0x1E) cuts an input into texts; the last part takes
+// whatever follows, separators included, and missing parts are empty. A seed
+// stays a readable text file.
+inline std::vector<std::string> Parts(const std::uint8_t* data, std::size_t size, std::size_t count) {
+    std::vector<std::string> parts(count);
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i + 1 < count && at <= input.size(); ++i) {
+        const std::size_t cut = input.find('\x1E', at);
+        if (cut == std::string::npos) {
+            parts[i] = input.substr(at);
+            return parts;
+        }
+        parts[i] = input.substr(at, cut - at);
+        at = cut + 1;
+    }
+    if (at <= input.size()) parts[count - 1] = input.substr(at);
+    return parts;
+}
+
+// Whether an input takes the slow road through real files as well: one in
+// `every`, picked by its bytes, so a replay takes the same road each time.
+inline bool Sampled(const std::uint8_t* data, std::size_t size, std::size_t every) {
+    std::size_t hash = size;
+    for (std::size_t i = 0; i < size; ++i) hash = hash * 31 + data[i];
+    return hash % every == 0;
+}
+
+}  // namespace brakkis::fuzz
