@@ -214,8 +214,8 @@ std::vector<int> HostProcesses(const std::function<bool(const std::string& comma
 }
 
 // User and system time in milliseconds; the host counts in 1/100 s.
-std::optional<double> HostCpuMs(int pid) {
-    const std::string stat = ReadWholeFile("Z:\\proc\\" + std::to_string(pid) + "\\stat");
+std::optional<double> HostCpuMs(const std::string& pid) {
+    const std::string stat = ReadWholeFile("Z:\\proc\\" + pid + "\\stat");
     const auto close = stat.rfind(')');
     if (close == std::string::npos) return std::nullopt;
     std::istringstream fields(stat.substr(close + 1));
@@ -235,6 +235,22 @@ std::optional<int> OwnWineserver() {
         if (ReadWholeFile("Z:\\proc\\" + std::to_string(pid) + "\\environ").find(wanted) != std::string::npos) return pid;
     }
     return std::nullopt;
+}
+
+// This program's own host process. Not "self": Wine opens the path in its
+// server, so /proc/self would be the wineserver.
+std::optional<int> OwnHostProcess(const std::string& mode) {
+    // Its arguments as this program was started: "...bench_wine.exe", mode, ...
+    const std::string own = OwnPath();
+    const std::string base = own.substr(own.find_last_of('\\') + 1);
+    const std::vector<int> pids = HostProcesses([&](const std::string& line, int) {
+        const std::string first = line.substr(0, line.find('\0'));
+        const std::string firstBase = first.substr(first.find_last_of("/\\") + 1);
+        return ::lstrcmpiA(firstBase.c_str(), base.c_str()) == 0 &&
+               line.compare(first.size() + 1, mode.size() + 1, mode + std::string(1, '\0')) == 0;
+    });
+    if (pids.size() != 1) return std::nullopt;
+    return pids.front();
 }
 
 // Milliseconds from the creation of `starter` to the creation of the game it starts.
@@ -295,16 +311,16 @@ int Launch(int starts, int idleSeconds, int windowSeconds) {
         return 1;
     }
     const int host = hostLaunchers.front();
-    auto serverCpu = [&] { return server ? HostCpuMs(*server).value_or(0) : 0.0; };
+    auto serverCpu = [&] { return server ? HostCpuMs(std::to_string(*server)).value_or(0) : 0.0; };
 
     std::vector<double> shares;
-    const double firstCpu = HostCpuMs(host).value_or(0), firstServer = serverCpu();
+    const double firstCpu = HostCpuMs(std::to_string(host)).value_or(0), firstServer = serverCpu();
     double lastCpu = firstCpu;
     const auto begin = Clock::now();
     for (int elapsed = 0; elapsed < idleSeconds; elapsed += windowSeconds) {
         const auto windowStart = Clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(windowSeconds));
-        const double cpu = HostCpuMs(host).value_or(0);
+        const double cpu = HostCpuMs(std::to_string(host)).value_or(0);
         shares.push_back(100.0 * (cpu - lastCpu) / MillisecondsSince(windowStart));
         lastCpu = cpu;
     }
@@ -338,6 +354,11 @@ int Tick(int ticks) {
     // The launcher's own window is on the screen while it ticks: an untitled
     // top-level window, as the searches meet it.
     HWND own = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    const std::optional<int> server = OwnWineserver();
+    auto serverCpu = [&] { return server ? HostCpuMs(std::to_string(*server)).value_or(0) : 0.0; };
+    const std::optional<int> self = OwnHostProcess("tick");
+    auto ownCpu = [&] { return self ? HostCpuMs(std::to_string(*self)).value_or(0) : 0.0; };
+    const double ownBefore = ownCpu(), serverBefore = serverCpu();
     int found = 0;
     std::vector<double> rounds;
     const int perRound = std::max(1, ticks / 20);
@@ -350,11 +371,15 @@ int Tick(int ticks) {
         }
         rounds.push_back(MillisecondsSince(start) * 1000.0 / perRound);
     }
+    const double ownMs = ownCpu() - ownBefore, serverMs = serverCpu() - serverBefore;
     int windows = 0;
     ::EnumWindows([](HWND, LPARAM count) { return ++*reinterpret_cast<int*>(count), TRUE; },
                   reinterpret_cast<LPARAM>(&windows));
     ::DestroyWindow(own);
     Print("tick.us", Median(rounds));
+    // CPU rather than time: what a tick costs the machine, whatever else runs on it.
+    if (self) Print("tick.cpu_us", 1000.0 * ownMs / ticks);
+    if (server) Print("tick.wineserver_cpu_us", 1000.0 * serverMs / ticks);
     Print("tick.top_level_windows", windows);
     Print("tick.found", found);
     return 0;
