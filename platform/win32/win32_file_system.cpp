@@ -291,10 +291,12 @@ public:
         for (const std::string& name : names) {
             const std::string target = Join(targetFolder, intoFolder ? name : targetName);
             std::int32_t failure = 0;
-            if (::GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-                failure = errnum::kFileAlreadyExists;
-            } else if (!::MoveFileExA(Join(sourceFolder, name).c_str(), target.c_str(), 0)) {
-                // No flags: never over an existing name, never a copy to another drive.
+            // No flags: never over an existing name, file or folder, never a
+            // copy to another drive. The call itself refuses a name that is
+            // taken; asking first would cost a second look-up of the target
+            // per file, and under Wine a look-up of a missing name reads the
+            // whole folder.
+            if (!::MoveFileExA(Join(sourceFolder, name).c_str(), target.c_str(), 0)) {
                 failure = NumberFor(::GetLastError());
             }
             if (firstFailure == 0) firstFailure = failure;
