@@ -89,14 +89,20 @@ std::string Folded(const std::string& name) {
     return folded;
 }
 
-bool ForEachName(const std::string& folder, const std::function<void(const std::string&)>& visit) {
+// Each name with the entry's type as the folder listing tells it (DT_UNKNOWN
+// where the file system keeps none).
+bool ForEachEntry(const std::string& folder, const std::function<void(const std::string&, unsigned char)>& visit) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
     if (!dir) return false;
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string name = entry->d_name;
-        if (name != "." && name != "..") visit(name);
+        if (name != "." && name != "..") visit(name, entry->d_type);
     }
     return true;
+}
+
+bool ForEachName(const std::string& folder, const std::function<void(const std::string&)>& visit) {
+    return ForEachEntry(folder, [&](const std::string& name, unsigned char) { visit(name); });
 }
 
 // The entry's own spelling. An exact match wins; among names that differ only
@@ -134,8 +140,13 @@ std::optional<std::string> ResolveFolder(const std::string& host) {
 std::vector<std::string> MatchingFiles(const std::string& folder, const std::string& pattern) {
     std::vector<std::string> names;
     if (HasWildcard(pattern)) {
-        ForEachName(folder, [&](const std::string& name) {
-            if (NameMatches(pattern, name) && StatIs(Join(folder, name), S_IFREG)) names.push_back(name);
+        // The listing already tells a plain file from a folder; only a link,
+        // which counts as what it points at, or an entry of unknown type
+        // costs a stat. A folder of 10,000 files is not stat'ed 10,000 times.
+        ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
+            if (!NameMatches(pattern, name)) return;
+            const bool file = type == DT_REG || ((type == DT_UNKNOWN || type == DT_LNK) && StatIs(Join(folder, name), S_IFREG));
+            if (file) names.push_back(name);
         });
         std::sort(names.begin(), names.end());
     } else if (const auto name = FindName(folder, pattern)) {
