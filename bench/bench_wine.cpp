@@ -8,6 +8,7 @@
 //   bench_wine tick TICKS
 //   bench_wine launch STARTS IDLE_SECONDS WINDOW_SECONDS
 //   bench_wine start EXE      (the bare starter the launcher is measured against)
+//   bench_wine ticker now     (the bare watcher the idle launcher is measured against)
 //
 // Copied into a game folder as UnrealTournament.exe it is the game: it notes
 // when it was created and, while the bench holds the stop event unset, stays.
@@ -312,6 +313,16 @@ int Launch(int starts, int idleSeconds, int windowSeconds) {
     }
     const int host = hostLaunchers.front();
     auto serverCpu = [&] { return server ? HostCpuMs(std::to_string(*server)).value_or(0) : 0.0; };
+    // Beside it, over the same seconds, the bare ticker it is measured against.
+    ScopedKernelHandle ticker = Start(self, "ticker now", folder);
+    std::this_thread::sleep_for(1s);
+    const std::vector<int> hostTickers = HostProcesses([&](const std::string& line, int) {
+        const std::string first = line.substr(0, line.find('\0'));
+        return first.find("bench_wine") != std::string::npos && line.find(std::string(1, '\0') + "ticker") != std::string::npos;
+    });
+    const std::optional<int> tickerHost = hostTickers.size() == 1 ? std::optional(hostTickers.front()) : std::nullopt;
+    auto tickerCpu = [&] { return tickerHost ? HostCpuMs(std::to_string(*tickerHost)).value_or(0) : 0.0; };
+    const double firstTicker = tickerCpu();
 
     std::vector<double> shares;
     const double firstCpu = HostCpuMs(std::to_string(host)).value_or(0), firstServer = serverCpu();
@@ -326,11 +337,17 @@ int Launch(int starts, int idleSeconds, int windowSeconds) {
     }
     const double wallMs = MillisecondsSince(begin);
     const double serverMs = serverCpu() - firstServer;
+    const double tickerMs = tickerCpu() - firstTicker;
+    End(ticker);
     Print("idle.seconds", wallMs / 1000.0);
     Print("idle.cpu_ms", lastCpu - firstCpu);
     Print("idle.cpu_percent", 100.0 * (lastCpu - firstCpu) / wallMs);
     Print("idle.window_percent_median", Median(shares));
     Print("idle.windows", static_cast<double>(shares.size()));
+    if (tickerHost) {
+        Print("idle.ticker_cpu_ms", tickerMs);
+        Print("idle.ticker_cpu_percent", 100.0 * tickerMs / wallMs);
+    }
     if (server) {
         Print("idle.wineserver_cpu_ms", serverMs);
         Print("idle.wineserver_cpu_percent", 100.0 * serverMs / wallMs);
@@ -346,6 +363,23 @@ int Launch(int starts, int idleSeconds, int windowSeconds) {
     End(process);
     ForgetRecoveryValue();
     return 0;
+}
+
+// The least a program can do that watches like the launcher: a window, a
+// 100 ms timer, and on each tick the two searches an idle tick makes.
+int RunAsTicker() {
+    HWND window = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ::SetTimer(window, 1, 100, nullptr);
+    MSG msg;
+    int found = 0;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_TIMER) {
+            found += ::FindWindowA(nullptr, "Brakkis") != nullptr;
+            found += ::FindWindowA(nullptr, "Unreal Tournament Recovery Mode") != nullptr;
+        }
+        ::DispatchMessageA(&msg);
+    }
+    return found;
 }
 
 // --- The watch tick ------------------------------------------------------------
@@ -503,7 +537,7 @@ int Enumerate(int rounds) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: bench_wine enumerate ROUNDS | tick TICKS | launch STARTS IDLE_SECONDS WINDOW_SECONDS | "
-                 "start EXE\n");
+                 "start EXE | ticker now\n");
     return 2;
 }
 
@@ -519,6 +553,7 @@ int main(int argc, char** argv) {
     if (mode == "enumerate") return Enumerate(std::max(1, std::atoi(argv[2])));
     if (mode == "tick") return Tick(std::max(1, std::atoi(argv[2])));
     if (mode == "start") return RunAsStarter(argv[2]);
+    if (mode == "ticker") return RunAsTicker();
     if (mode == "launch" && argc >= 5) {
         return Launch(std::max(1, std::atoi(argv[2])), std::max(1, std::atoi(argv[3])), std::max(1, std::atoi(argv[4])));
     }
