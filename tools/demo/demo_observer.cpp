@@ -130,22 +130,24 @@ std::set<DWORD> GameProcesses() {
     return games;
 }
 
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+// A named callback: x86's stdcall does not take a lambda's conversion.
+BOOL CALLBACK MatchVisibleWindow(HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<WindowSearch*>(data);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == search.processId && ::IsWindowVisible(window)) search.found = window;
+    return search.found == nullptr;
+}
+
 // The launcher's one window has no title, so it is found by its process.
 HWND VisibleWindowOf(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        HWND found;
-    } search{processId, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (owner != s.processId || !::IsWindowVisible(window)) return TRUE;
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{processId, nullptr};
+    ::EnumWindows(MatchVisibleWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

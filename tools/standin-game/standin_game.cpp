@@ -129,7 +129,8 @@ std::string VisibleConfigFiles(const std::string& folder) {
             names.push_back(name);
         }
     }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
     std::string joined;
     for (const std::string& name : names) joined += (joined.empty() ? "" : "|") + name;
     return joined;
@@ -232,9 +233,7 @@ void At(Timer timer, std::optional<long> ms) {
 void After(Timer timer, long ms) { ::SetTimer(game.logWindow, timer, static_cast<UINT>(std::max(0L, ms)), nullptr); }
 
 // The windows go with the process, which spares the stall of unmapping each.
-void End() {
-    ::PostQuitMessage(0);
-}
+void End() { ::PostQuitMessage(0); }
 
 void FinishVideoSetup() {
     if (!game.video) return;
