@@ -289,7 +289,8 @@ private:
         if (now.runValue != seen_.runValue && now.runValue) Say("Run value \"Brakkis\" written: " + *now.runValue);
         if (now.runValue != seen_.runValue && !now.runValue) Say("Run value \"Brakkis\" removed");
         if (now.splash != seen_.splash) Say(now.splash ? "splash shown" : "splash hidden");
-        if (now.splash && !screenshotDue_ && !screenshotTaken_) screenshotDue_ = std::chrono::steady_clock::now() + 1s;
+        if (now.splash && !screenshotDue_ && !screenshotTaken_)
+            screenshotDue_ = std::chrono::steady_clock::now() + 500ms;
         if (screenshotDue_ && std::chrono::steady_clock::now() >= *screenshotDue_ && now.splash) {
             RECT area{};
             ::GetWindowRect(splash, &area);
