@@ -16,11 +16,11 @@ std::string Read(std::string text) {
     return text.substr(0, text.find('\0'));
 }
 
-std::string Cleaned(const std::string& text, const std::set<std::uint8_t>& leadBytes) {
+std::string Cleaned(const std::string& text, bool doubleByte) {
     const std::string read = Read(text);
     std::size_t end = 0;
-    while (end < read.size() && static_cast<std::uint8_t>(read[end]) >= 0x20 &&
-           !leadBytes.count(static_cast<std::uint8_t>(read[end]))) {
+    for (std::uint8_t c; end < read.size() && (c = static_cast<std::uint8_t>(read[end])) >= 0x20 &&
+                         !(doubleByte && c >= 0x81 && c <= 0xFE);) {
         ++end;
     }
     return read.substr(0, end);
@@ -37,7 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // and its first child.
     if (options & kLongTexts) {
         for (std::size_t i = 0; i < std::min<std::size_t>(texts.size(), 2); ++i) {
-            while (!texts[i].empty() && texts[i].size() <= 30000) texts[i] += texts[i];
+            if (texts[i].empty()) continue;
+            const std::size_t length = 30001 + texts[i].size() % 16;
+            while (texts[i].size() < length) texts[i] += texts[i];
+            texts[i].resize(length);
         }
     }
 
@@ -72,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool hung = (options & kLastHung) && i + 1 == windows.size();
         const std::string expected = hung ? std::string()
                                      : i == 0 ? Read(texts[i])
-                                              : Cleaned(texts[i], machine.leadBytes);
+                                              : Cleaned(texts[i], options & kDoubleByteCodePage);
         const auto record = i == 0 ? top : top->ChildWindows.Get(brakkis::MakeKey(windows[i]));
         FUZZ_CHECK(record->Caption == expected);
     }

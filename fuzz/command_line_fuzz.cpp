@@ -1,6 +1,8 @@
 // The launcher's raw command line as Windows hands it over, and a game
 // folder: the arguments cut from it, the choice between the silent repair
 // and a game start, and the game's command line built from them.
+#include <algorithm>
+
 #include "fuzz/fuzz_support.h"
 #include "launcher/game_command_lines.h"
 #include "platform/win32/program_arguments.h"
@@ -33,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Silent only for the switch itself, blanks around it, any letter case.
     std::string word = arguments;
     while (!word.empty() && word.back() == ' ') word.pop_back();
-    while (!word.empty() && word.front() == ' ') word.erase(0, 1);
+    word.erase(0, std::min(word.size(), word.find_first_not_of(' ')));
     for (char& c : word) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     const bool silent = brakkis::IsSilentSwitch(arguments);
     FUZZ_CHECK(silent == (word == "/silent"));
