@@ -8,6 +8,7 @@
 //   bench_wine tick TICKS
 //   bench_wine launch STARTS IDLE_SECONDS WINDOW_SECONDS
 //   bench_wine start EXE      (the bare starter the launcher is measured against)
+//   bench_wine start-windowed EXE  (the same, after showing a window)
 //   bench_wine ticker now     (the bare watcher the idle launcher is measured against)
 //
 // Copied into a game folder as UnrealTournament.exe it is the game: it notes
@@ -153,7 +154,15 @@ void End(const ScopedKernelHandle& process) {
     ::WaitForSingleObject(process.Get(), 10000);
 }
 
-int RunAsStarter(const std::string& exe) {
+// With a window first: Wine readies fonts and theming for a program's first
+// window, which any windowed program pays before it can start anything.
+int RunAsStarter(const std::string& exe, bool windowed) {
+    if (windowed) {
+        HWND window = ::CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                                        nullptr, nullptr);
+        ::ShowWindow(window, SW_SHOWNOACTIVATE);
+        ::UpdateWindow(window);
+    }
     const std::string folder = exe.substr(0, exe.find_last_of('\\'));
     return Start(exe, "", folder) ? 0 : 1;
 }
@@ -270,8 +279,8 @@ int Launch(int starts, int idleSeconds, int windowSeconds) {
     GameFolders folders;
     const std::string self = OwnPath();
 
-    // Side by side: the launcher, then the bare starter, each on a fresh folder.
-    std::vector<double> launcher, bare;
+    // Side by side: the launcher, then the bare starters, each on a fresh folder.
+    std::vector<double> launcher, bare, windowed;
     for (int i = 0; i < starts; ++i) {
         {
             const std::string folder = folders.New();
@@ -285,10 +294,17 @@ int Launch(int starts, int idleSeconds, int windowSeconds) {
             if (auto ms = StartToGame(process, folder)) bare.push_back(*ms);
             End(process);
         }
+        {
+            const std::string folder = folders.New();
+            ScopedKernelHandle process = Start(self, "start-windowed \"" + folder + "\\UnrealTournament.exe\"", folder);
+            if (auto ms = StartToGame(process, folder)) windowed.push_back(*ms);
+            End(process);
+        }
     }
     ForgetRecoveryValue();
     Print("start.launcher_ms", Median(launcher));
     Print("start.bare_ms", Median(bare));
+    Print("start.windowed_ms", Median(windowed));
     Print("start.runs", static_cast<double>(std::min(launcher.size(), bare.size())));
 
     // A launcher waiting for a game that stays up without a window: nothing
@@ -537,7 +553,7 @@ int Enumerate(int rounds) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: bench_wine enumerate ROUNDS | tick TICKS | launch STARTS IDLE_SECONDS WINDOW_SECONDS | "
-                 "start EXE | ticker now\n");
+                 "start EXE | start-windowed EXE | ticker now\n");
     return 2;
 }
 
@@ -552,7 +568,8 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     if (mode == "enumerate") return Enumerate(std::max(1, std::atoi(argv[2])));
     if (mode == "tick") return Tick(std::max(1, std::atoi(argv[2])));
-    if (mode == "start") return RunAsStarter(argv[2]);
+    if (mode == "start") return RunAsStarter(argv[2], false);
+    if (mode == "start-windowed") return RunAsStarter(argv[2], true);
     if (mode == "ticker") return RunAsTicker();
     if (mode == "launch" && argc >= 5) {
         return Launch(std::max(1, std::atoi(argv[2])), std::max(1, std::atoi(argv[3])), std::max(1, std::atoi(argv[4])));
