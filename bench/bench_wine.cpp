@@ -398,6 +398,19 @@ int RunAsTicker() {
     return found;
 }
 
+// Window callbacks are named functions: x86 needs them stdcall, which a
+// lambda cannot be.
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountWindowAndChildren(HWND hwnd, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    ::EnumChildWindows(hwnd, &CountWindow, count);
+    return TRUE;
+}
+
 // --- The watch tick ------------------------------------------------------------
 
 int Tick(int ticks) {
@@ -423,8 +436,7 @@ int Tick(int ticks) {
     }
     const double ownMs = ownCpu() - ownBefore, serverMs = serverCpu() - serverBefore;
     int windows = 0;
-    ::EnumWindows([](HWND, LPARAM count) { return ++*reinterpret_cast<int*>(count), TRUE; },
-                  reinterpret_cast<LPARAM>(&windows));
+    ::EnumWindows(&CountWindow, reinterpret_cast<LPARAM>(&windows));
     ::DestroyWindow(own);
     Print("tick.us", Median(rounds));
     // CPU rather than time: what a tick costs the machine, whatever else runs on it.
@@ -472,14 +484,7 @@ Census BareWalk() {
     for (BOOL more = ::Thread32First(snapshot.Get(), &thread); more; more = ::Thread32Next(snapshot.Get(), &thread)) {
         ++census.threads;
     }
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM user) {
-            auto* count = reinterpret_cast<int*>(user);
-            ++*count;
-            ::EnumChildWindows(hwnd, [](HWND, LPARAM inner) { return ++*reinterpret_cast<int*>(inner), TRUE; }, user);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&census.windows));
+    ::EnumWindows(&CountWindowAndChildren, reinterpret_cast<LPARAM>(&census.windows));
     return census;
 }
 
