@@ -9,9 +9,23 @@
 
 namespace brakkis {
 
-inline std::string_view ArgumentsAfterProgramName(std::string_view commandLine) noexcept {
+// programPath, when given, is the program's own full path: a command line
+// that starts with it unquoted (as the recovery entry under the Run key does,
+// blanks and all) loses the whole path, not just its part up to the first
+// blank, so "/silent" still arrives as the argument.
+inline std::string_view ArgumentsAfterProgramName(std::string_view commandLine,
+                                                  std::string_view programPath = {}) noexcept {
     const auto blank = [&](std::size_t at) { return commandLine[at] == ' ' || commandLine[at] == '\t'; };
-    std::size_t i = 0;
+    const auto samePath = [&] {
+        if (programPath.empty() || commandLine.size() < programPath.size()) return false;
+        for (std::size_t k = 0; k < programPath.size(); ++k) {
+            const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+            if (fold(commandLine[k]) != fold(programPath[k])) return false;
+        }
+        return commandLine.size() == programPath.size() || commandLine[programPath.size()] == ' ' ||
+               commandLine[programPath.size()] == '\t';
+    };
+    std::size_t i = samePath() ? programPath.size() : 0;
     bool quoted = false;
     while (i < commandLine.size() && (quoted || !blank(i))) {
         if (commandLine[i] == '"') quoted = !quoted;

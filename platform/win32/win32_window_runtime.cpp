@@ -252,7 +252,7 @@ std::int32_t Win32WindowRuntime::Run(FormEvents& form) {
 }
 
 std::string Win32WindowRuntime::CommandLine() {
-    return std::string(ArgumentsAfterProgramName(::GetCommandLineA()));
+    return std::string(ArgumentsAfterProgramName(::GetCommandLineA(), ModulePath()));
 }
 
 std::string Win32WindowRuntime::AppPath() {
