@@ -1,6 +1,5 @@
 // Byte arrays built from hex texts: each item gives the byte its characters
 // count to, or the whole build fails: with no items, or with an item past 255.
-
 #include "fuzz/fuzz_support.h"
 #include "platform/error.h"
 #include "registry/cregistry.h"
