@@ -34,6 +34,8 @@ using brakkis::win32::ScopedFindHandle;
 using brakkis::win32::ScopedGdiObject;
 using brakkis::win32::ScopedKernelHandle;
 namespace standin = brakkis::standin;
+using brakkis::standin::Lines;
+using brakkis::standin::ReadWhole;
 
 constexpr auto kDeadline = 100s;
 constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -51,23 +53,6 @@ void Say(const std::string& text) {
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
-}
-
-std::string ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 // None while the file is away: staging moves it out and back.

@@ -19,6 +19,8 @@ namespace {
 
 using brakkis::win32::ScopedFindHandle;
 using brakkis::win32::ScopedKernelHandle;
+using brakkis::standin::Lines;
+using brakkis::standin::ReadWhole;
 using brakkis::win32::ScopedRegKey;
 namespace standin = brakkis::standin;
 
@@ -55,23 +57,6 @@ std::string OwnFolder() {
     const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
     const std::string full(path, length < sizeof path ? length : 0);
     return full.substr(0, full.find_last_of('\\'));
-}
-
-std::string ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 // A line "key=value" applies to every start; "N.key=value" only to the Nth

@@ -4,6 +4,11 @@
 // its end line is there. Also the name of the behaviour file it reads.
 #pragma once
 
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
 namespace brakkis::standin {
 
 inline constexpr char kLogName[] = "standin.log";
@@ -15,5 +20,23 @@ inline constexpr char kRunValue[] = "run-value=";        // followed by the data
 inline constexpr char kRunValueMissing[] = "run-value-missing";
 inline constexpr char kFiles[] = "files=";               // the .ini/.int names beside it, sorted, '|' between
 inline constexpr char kRecordEnd[] = "end";
+
+// Both files are read whole and taken line by line, CR LF or LF.
+inline std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
 
 }  // namespace brakkis::standin
