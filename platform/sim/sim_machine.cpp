@@ -115,7 +115,6 @@ void SimMachine::RunForm(FormEvents& form, std::uint64_t untilMs) {
 }
 
 void SimMachine::Pump(const std::function<bool()>& done, std::uint64_t untilMs) {
-    ++pumpDepth_;
     while (formLoaded_ && !done() && now_ < untilMs) {
         if (nextTickDue_ <= now_) {
             const std::uint64_t due = nextTickDue_;
@@ -130,7 +129,6 @@ void SimMachine::Pump(const std::function<bool()>& done, std::uint64_t untilMs) 
         if (!events_.empty()) next = std::min(next, events_.begin()->first.first);
         Advance(next - now_);
     }
-    --pumpDepth_;
 }
 
 void SimMachine::UnloadForm() {

@@ -122,7 +122,6 @@ private:
     bool formLoaded_ = false;
     std::uint64_t nextTickDue_ = 0;
     std::uint64_t ticks_ = 0;
-    int pumpDepth_ = 0;
 };
 
 // The ports over the simulated machine.
