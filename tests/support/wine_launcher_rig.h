@@ -36,13 +36,16 @@ inline std::string WindowsPath(std::string path) {
     return path;
 }
 
+// Windows the test itself owns must keep answering while it waits.
 inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) {
     const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+        if (done()) return true;
         if (std::chrono::steady_clock::now() > end) return false;
         std::this_thread::sleep_for(50ms);
     }
-    return true;
 }
 
 inline std::optional<std::string> RunValue() {

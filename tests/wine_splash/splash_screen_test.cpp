@@ -3,57 +3,34 @@
 // the game runs.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/window_resources.h"
 #include "platform/win32/windows_api.h"
+#include "tests/support/wine_launcher_rig.h"
 #include "tools/sample-installation/sample_installation.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using brakkis::win32::ScopedGdiObject;
-using brakkis::win32::ScopedKernelHandle;
 using brakkis::win32::ScopedMemoryDc;
+using brakkis::wine::WaitUntil;
+using brakkis::wine::WindowsPath;
 namespace fs = std::filesystem;
 
 constexpr COLORREF kDesktop = RGB(0, 128, 128);  // no colour of the art
 constexpr std::uint32_t kDesktopPixel = 0x008080;  // the same as a screenshot holds it
-constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-// The build names its files by Unix paths; Wine shows the Unix root as Z:.
-std::string WindowsPath(std::string path) {
-    if (!path.empty() && path[0] == '/') path.insert(0, "Z:");
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return path;
-}
 
 std::vector<unsigned char> ReadFile(const std::string& path) {
     std::ifstream file(WindowsPath(path), std::ios::binary);
     return {std::istreambuf_iterator<char>(file), {}};
-}
-
-// Our own windows must keep answering while the test waits.
-bool WaitUntil(const std::function<bool()>& done, std::chrono::seconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
-        if (done()) return true;
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(50ms);
-    }
 }
 
 // A full-screen window of one colour, beneath the splash.
@@ -152,39 +129,7 @@ HWND VisibleWindowOf(DWORD processId) {
     return search.found;
 }
 
-class Splash : public ::testing::Test {
-protected:
-    void SetUp() override { ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, "Brakkis"); }
-    void TearDown() override {
-        // The launcher stays while the game runs, and the game for its while.
-        ::TerminateJobObject(job_.Get(), 1);
-        if (launcher_) ::WaitForSingleObject(launcher_.Get(), 10000);
-        ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, "Brakkis");
-        std::error_code ignored;
-        if (!folder_.empty()) fs::remove_all(folder_, ignored);
-    }
-
-    // The launcher and the game it starts go in one job, to be ended together.
-    DWORD StartLauncher(const std::string& exe) {
-        job_.Reset(::CreateJobObjectA(nullptr, nullptr));
-        std::string line = "\"" + exe + "\"";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
-        if (!::CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                              folder_.string().c_str(), &startup, &started)) {
-            return 0;
-        }
-        launcher_.Reset(started.hProcess);
-        const ScopedKernelHandle thread(started.hThread);
-        EXPECT_TRUE(::AssignProcessToJobObject(job_.Get(), launcher_.Get()));
-        ::ResumeThread(thread.Get());
-        return started.dwProcessId;
-    }
-
-    fs::path folder_;
-    ScopedKernelHandle job_, launcher_;
-};
+using Splash = brakkis::wine::LauncherFixture;
 
 TEST_F(Splash, KeyedTopmostBorderlessWindowShowsTheArtOverTheDesktopCentred) {
     HDC screen = ::GetDC(nullptr);
@@ -195,21 +140,17 @@ TEST_F(Splash, KeyedTopmostBorderlessWindowShowsTheArtOverTheDesktopCentred) {
     fs::remove(WindowsPath(BRAKKIS_SPLASH_CAPTURE));
     const Desktop desktop;
 
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    const fs::path folder = folder_ = fs::path(temp) / ("Brakkis Splash " + std::to_string(::GetCurrentProcessId()));
+    const fs::path folder = NewGameFolder(false);
     brakkis::sample::InstallationOptions options;
     options.gameExecutable = WindowsPath(BRAKKIS_STANDIN_EXE);
     brakkis::sample::WriteInstallation(folder, options);
-    const std::string exe = (folder / "Brakkis Isle.exe").string();
-    fs::copy_file(WindowsPath(BRAKKIS_LAUNCHER_EXE), exe, fs::copy_options::overwrite_existing);
     // The stand-in keeps its main window up for a while, as a game does, but
     // opens it late: Wine without a window manager stacks a newly shown
     // window of another process above every other, topmost or not, so the
     // splash is photographed before it comes.
     std::ofstream(folder / "standin.cfg") << "main_window_ms=10000\r\nexit_after_ms=20000\r\n";
 
-    const DWORD launcher = StartLauncher(exe);
+    const DWORD launcher = ::GetProcessId(Start(folder.string(), ""));
     ASSERT_NE(launcher, 0u);
 
     HWND splash = nullptr;
