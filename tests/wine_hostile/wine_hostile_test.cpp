@@ -4,9 +4,6 @@
 // value of someone else's type sits under its name.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 // The simulated machine names a method as windows.h names a macro: its
 // header comes first.
 #include "tests/support/launcher_rig.h"
@@ -14,33 +11,20 @@
 
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
+#include "tests/support/wine_launcher_rig.h"
 
 namespace brakkis::testing {
 namespace {
 
-using namespace std::chrono_literals;
 using win32::ScopedKernelHandle;
+using wine::WaitUntil;
+using wine::WindowsPath;
 
 const std::string kGameInt =
     "[General]\r\nStart=Unreal Tournament (Starting)\r\nExit=Unreal Tournament (Exiting)\r\n"
     "Run=Unreal Tournament (Running)\r\nProduct=Unreal Tournament\r\n";
 const std::string kModInt =
     "[General]\r\nStart=Brakkis (Starting)\r\nExit=Brakkis (Exiting)\r\nRun=Brakkis (Running)\r\nProduct=Brakkis\r\n";
-
-// The build names its outputs by Unix paths; Wine shows the Unix root as Z:.
-std::string WindowsPath(std::string path) {
-    if (!path.empty() && path[0] == '/') path.insert(0, "Z:");
-    for (char& c : path) c = c == '/' ? '\\' : c;
-    return path;
-}
-
-bool WaitUntil(const std::function<bool()>& done) {
-    for (const auto end = std::chrono::steady_clock::now() + 30s; !done();) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
 
 // Whether some other process has the file open without sharing.
 bool HeldElsewhere(const std::string& path) {
@@ -115,8 +99,6 @@ TEST(WineHostile, AFileHeldDuringRestoreWaitsInTheBackupForTheNextOne) {
     EXPECT_EQ(rig.folder.Snapshot(), original);
     EXPECT_FALSE(rig.folder.Has("Brakkis_Temp"));
 }
-
-constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 void WriteFileA(const std::string& path, const std::string& bytes) {
     ScopedKernelHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
