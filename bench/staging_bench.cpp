@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/ascii_case.h"
 #include "tests/support/launcher_rig.h"
 #include "tools/sample-installation/sample_installation.h"
 
@@ -39,8 +40,7 @@ std::vector<std::string> ConfigFiles(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;
-        std::string ext = entry.path().extension().string();
-        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const std::string ext = ascii::LowerCase(entry.path().extension().string());
         if (ext == ".ini" || ext == ".int") names.push_back(entry.path().filename().string());
     }
     return names;

@@ -1,6 +1,7 @@
 #include "enumwindows/mod_enum_windows.h"
 
 #include "enumwindows/process_tree_walk.h"
+#include "platform/ascii_case.h"
 
 namespace brakkis {
 
@@ -15,9 +16,9 @@ void ModEnumWindows::KillProcessesByName(const std::string& name) {
 // The root itself is never compared: a root is a placeholder, a process that
 // names itself as parent, or one only psapi or the window walk saw.
 void ModEnumWindows::KillInTree(const CProcess& root) {
-    const std::string wanted = LowerCase(killName_);
     ForEachDescendant(root, [&](CProcess& candidate) {
-        if (LowerCase(candidate.BaseName) != wanted) return;
+        // Executable names compare without regard to case.
+        if (!ascii::EqualNoCase(candidate.BaseName, killName_)) return;
         OwnedKernelHandle handle(calls_, calls_.OpenProcess(win::kProcessTerminate, false,
                                                             static_cast<std::uint32_t>(candidate.ProcessID)));
         // One that cannot be opened is gone or not ours to end; the rest go on.

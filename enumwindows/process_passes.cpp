@@ -4,6 +4,7 @@
 #include <array>
 
 #include "enumwindows/mod_enum_windows.h"
+#include "platform/ascii_case.h"
 
 namespace brakkis {
 namespace {
@@ -115,7 +116,7 @@ void ModEnumWindows::EnumProcessesPsapi() {
         // A process whose modules cannot be listed is not looked into further.
         if (!ReadModules(*process, handle.Get())) continue;
 
-        if (hasVdmDbg_ && hasPsapi_ && LowerCase(process->BaseName) == "ntvdm.exe") {
+        if (hasVdmDbg_ && hasPsapi_ && ascii::EqualNoCase(process->BaseName, "ntvdm.exe")) {
             vdmProcess_ = process;
             calls_.VDMEnumTaskWOWEx(ids[i], [this](std::uint32_t threadId, std::uint16_t, std::uint16_t task16,
                                                    const char*, const char* fileName) {

@@ -40,12 +40,4 @@ std::string NameInBuffer(const char* buffer, std::size_t size) {
     return std::string(buffer, static_cast<const char*>(nul));
 }
 
-std::string LowerCase(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
 }  // namespace brakkis

@@ -26,7 +26,4 @@ std::string TrimAtNull(std::string_view text);
 // within the buffer. Reads no further than the NUL.
 std::string NameInBuffer(const char* buffer, std::size_t size);
 
-// Executable names compare without regard to case; only A to Z are folded.
-std::string LowerCase(std::string_view text);
-
 }  // namespace brakkis

@@ -1,7 +1,8 @@
 #include "launcher/general_section.h"
 
-#include <cctype>
 #include <cstddef>
+
+#include "platform/ascii_case.h"
 
 namespace brakkis {
 namespace {
@@ -38,13 +39,7 @@ bool IsSectionHeader(const std::string& line) {
 }
 
 bool IsGeneralHeader(const std::string& line) {
-    const std::string t = Trimmed(line);
-    static const std::string kGeneral = "[general]";
-    if (t.size() != kGeneral.size()) return false;
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(t[i])) != kGeneral[i]) return false;
-    }
-    return true;
+    return ascii::EqualNoCase(Trimmed(line), "[General]");
 }
 
 }  // namespace

@@ -1,16 +1,14 @@
 #include "launcher/render_device.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "platform/ascii_case.h"
 #include "platform/error.h"
 
 namespace brakkis {
 namespace {
 
-bool EqualNoCase(char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-}
+bool EqualNoCase(char a, char b) { return ascii::FoldCase(a) == ascii::FoldCase(b); }
 
 std::size_t FindNoCase(const std::string& text, const std::string& what, std::size_t from) {
     if (what.empty() || from > text.size()) return std::string::npos;

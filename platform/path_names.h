@@ -8,21 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii_case.h"
+
 namespace brakkis::path_names {
-
-// The game's file names are ASCII; folding only A-Z keeps the comparison
-// independent of the process locale and of the code page.
-inline char FoldCase(char c) noexcept {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-inline bool EqualNoCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-    }
-    return true;
-}
 
 inline bool HasWildcard(std::string_view name) noexcept {
     return name.find_first_of("*?") != std::string_view::npos;
@@ -37,7 +25,7 @@ inline bool WildcardMatch(std::string_view pattern, std::string_view name) noexc
             starP = p++;
             starN = n;
         } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
+                   (pattern[p] == '?' || ascii::FoldCase(pattern[p]) == ascii::FoldCase(name[n]))) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {
@@ -56,7 +44,7 @@ inline bool WildcardMatch(std::string_view pattern, std::string_view name) noexc
 // as a pattern.
 inline bool NameMatches(std::string_view patternOrName, std::string_view name) noexcept {
     return HasWildcard(patternOrName) ? WildcardMatch(patternOrName, name)
-                                      : EqualNoCase(patternOrName, name);
+                                      : ascii::EqualNoCase(patternOrName, name);
 }
 
 inline bool EndsWithSeparator(const std::string& path) noexcept {

@@ -19,14 +19,16 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/ascii_case.h"
 #include "platform/file_errors.h"
 #include "platform/path_names.h"
 
 namespace brakkis {
 namespace {
 
+using ascii::EqualNoCase;
+using ascii::LowerCase;
 using path_names::EndsWithSeparator;
-using path_names::EqualNoCase;
 using path_names::HasWildcard;
 using path_names::NameMatches;
 
@@ -82,12 +84,6 @@ bool StatIs(const std::string& path, mode_t kind) {
 // Tests run as root, to whom every file is writable: read-only means the
 // owner's write bit, as a player's file manager shows it.
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
-
-std::string Folded(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded) c = path_names::FoldCase(c);
-    return folded;
-}
 
 // Each name with the entry's type as the folder listing tells it (DT_UNKNOWN
 // where the file system keeps none).
@@ -377,18 +373,18 @@ public:
         // The target folder is read once, not once per file: a move of
         // thousands of files stays linear.
         std::unordered_set<std::string> taken;
-        ForEachName(*targetFolder, [&](const std::string& name) { taken.insert(Folded(name)); });
+        ForEachName(*targetFolder, [&](const std::string& name) { taken.insert(LowerCase(name)); });
 
         std::int32_t firstFailure = 0;
         for (const std::string& name : names) {
             const std::string target = intoFolder ? name : targetName;
             std::int32_t failure = 0;
-            if (taken.count(Folded(target))) {
+            if (taken.count(LowerCase(target))) {
                 failure = errnum::kFileAlreadyExists;
             } else if (const int err = RenameNoReplace(Join(*sourceFolder, name), Join(*targetFolder, target))) {
                 failure = NumberFor(err, errnum::kFileNotFound);
             } else {
-                taken.insert(Folded(target));
+                taken.insert(LowerCase(target));
             }
             if (firstFailure == 0) firstFailure = failure;
         }

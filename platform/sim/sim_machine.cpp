@@ -1,20 +1,13 @@
 #include "platform/sim/sim_machine.h"
 
 #include <algorithm>
-#include <cctype>
 #include <limits>
 
+#include "platform/ascii_case.h"
 #include "platform/error.h"
 
 namespace brakkis::sim {
 namespace {
-
-bool SameTitle(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
 
 constexpr std::uint64_t kTimerInterval = 100;
 // Long enough for any course a test plays; a wait that reaches it is a bug.
@@ -69,7 +62,7 @@ SimWindow* SimMachine::Window(WindowHandle hwnd) {
 
 WindowHandle SimMachine::FindWindowByTitle(const std::string& title) const {
     for (WindowHandle hwnd : zOrder_) {
-        if (SameTitle(windows_.at(hwnd).title, title)) return hwnd;
+        if (ascii::EqualNoCase(windows_.at(hwnd).title, title)) return hwnd;
     }
     return 0;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ascii_case.h"
+
 namespace brakkis::sim {
 namespace {
 
@@ -15,13 +17,6 @@ constexpr std::uint32_t kErrorPartialCopy = 299;
 constexpr LibraryHandle kKernel32 = 0x7C800000;
 constexpr LibraryHandle kPsapi = 0x76BF0000;
 constexpr LibraryHandle kVdmDbg = 0x76C10000;
-
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 std::string BaseOf(const std::string& path) {
     const auto slash = path.rfind('\\');
@@ -220,11 +215,11 @@ bool SimProcessMachine::CloseKernelHandle(KernelHandle handle) {
 // ---- ProcessCalls -------------------------------------------------------
 
 LibraryHandle SimProcessCalls::LoadLibrary(const std::string& name) {
-    const std::string lower = Lower(name);
+    using ascii::EqualNoCase;
     LibraryHandle library = 0;
-    if ((lower == "kernel32" || lower == "kernel32.dll") && m_.kernel32Loads) library = kKernel32;
-    if (lower == "psapi.dll" && m_.psapiPresent) library = kPsapi;
-    if (lower == "vdmdbg.dll" && m_.vdmdbgPresent) library = kVdmDbg;
+    if ((EqualNoCase(name, "kernel32") || EqualNoCase(name, "kernel32.dll")) && m_.kernel32Loads) library = kKernel32;
+    if (EqualNoCase(name, "psapi.dll") && m_.psapiPresent) library = kPsapi;
+    if (EqualNoCase(name, "vdmdbg.dll") && m_.vdmdbgPresent) library = kVdmDbg;
     if (library != 0) ++librariesLoaded;
     return library;
 }

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "platform/ascii_case.h"
+
 namespace brakkis {
 
 // programPath, when given, is the program's own full path: a command line
@@ -16,16 +18,9 @@ namespace brakkis {
 inline std::string_view ArgumentsAfterProgramName(std::string_view commandLine,
                                                   std::string_view programPath = {}) noexcept {
     const auto blank = [&](std::size_t at) { return commandLine[at] == ' ' || commandLine[at] == '\t'; };
-    const auto samePath = [&] {
-        if (programPath.empty() || commandLine.size() < programPath.size()) return false;
-        for (std::size_t k = 0; k < programPath.size(); ++k) {
-            const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-            if (fold(commandLine[k]) != fold(programPath[k])) return false;
-        }
-        return commandLine.size() == programPath.size() || commandLine[programPath.size()] == ' ' ||
-               commandLine[programPath.size()] == '\t';
-    };
-    std::size_t i = samePath() ? programPath.size() : 0;
+    const bool startsWithPath = !programPath.empty() && ascii::StartsWithNoCase(commandLine, programPath) &&
+                                (commandLine.size() == programPath.size() || blank(programPath.size()));
+    std::size_t i = startsWithPath ? programPath.size() : 0;
     bool quoted = false;
     while (i < commandLine.size() && (quoted || !blank(i))) {
         if (commandLine[i] == '"') quoted = !quoted;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "enumwindows/mod_enum_windows.h"
+#include "platform/ascii_case.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_process_calls.h"
@@ -66,14 +67,14 @@ TEST(RealEnumeration, FindsThisProcessInFullAndEndsEveryCopyOfTheHelperByNameInA
     ASSERT_TRUE(rig.engine.DesktopWindow());
     auto self = rig.Self();
     ASSERT_TRUE(self);
-    EXPECT_EQ(LowerCase(self->BaseName), "enumwindows_wine.exe");
-    EXPECT_EQ(LowerCase(BaseNameOf(self->FileName)), "enumwindows_wine.exe");
+    EXPECT_EQ(ascii::LowerCase(self->BaseName), "enumwindows_wine.exe");
+    EXPECT_EQ(ascii::LowerCase(BaseNameOf(self->FileName)), "enumwindows_wine.exe");
     EXPECT_EQ(self->Bits, "32");
     EXPECT_GE(self->ThreadCount, 1);
     EXPECT_GE(self->ModuleCount, 2);
     EXPECT_EQ(self->ModuleCount, static_cast<std::int32_t>(self->Modules.Count()) + 1);
     bool hasKernel32 = false;
-    for (const auto& entry : self->Modules) hasKernel32 |= LowerCase(entry.item->BaseName) == "kernel32.dll";
+    for (const auto& entry : self->Modules) hasKernel32 |= ascii::LowerCase(entry.item->BaseName) == "kernel32.dll";
     EXPECT_TRUE(hasKernel32);
 
     auto thread = self->Threads.Find(MakeKey(static_cast<std::int32_t>(::GetCurrentThreadId())));

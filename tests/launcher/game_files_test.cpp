@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 
 #include "launcher/general_section.h"
 #include "launcher/visible_files.h"
+#include "platform/ascii_case.h"
 #include "tests/support/launcher_rig.h"
 #include "tools/sample-installation/sample_installation.h"
 
@@ -19,20 +19,15 @@ const std::string kGameInt =
     "[General]\r\nStart=Unreal Tournament (Starting)\r\nExit=Unreal Tournament (Exiting)\r\n"
     "Run=Unreal Tournament (Running)\r\nProduct=Unreal Tournament\r\n";
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 bool IsConfigAtTop(const std::string& path) {
     if (path.find('/') != std::string::npos) return false;
-    const std::string l = Lower(path);
+    const std::string l = ascii::LowerCase(path);
     return l.size() > 4 && (l.ends_with(".ini") || l.ends_with(".int"));
 }
 
 bool IsVisible(const std::string& name) {
     return std::any_of(VisibleFileList.begin(), VisibleFileList.end(),
-                       [&](const char* v) { return Lower(v) == Lower(name); });
+                       [&](const char* v) { return ascii::EqualNoCase(v, name); });
 }
 
 // Where every file of an untouched folder belongs while the game runs.

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -15,21 +14,18 @@
 #include <vector>
 
 #include "launcher/visible_files.h"
+#include "platform/ascii_case.h"
 #include "tests/support/wine_launcher_rig.h"
 #include "tools/sample-installation/sample_installation.h"
 
 namespace {
 
+namespace ascii = brakkis::ascii;
 namespace fs = std::filesystem;
 namespace sample = brakkis::sample;
 using namespace brakkis::wine;
 
 using Files = std::map<std::string, std::string>;
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string ReadWhole(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -111,8 +107,8 @@ protected:
         std::set<std::string> names;
         for (const char* name : brakkis::VisibleFileList) {
             if (std::any_of(original_.begin(), original_.end(),
-                            [&](const auto& file) { return Lower(file.first) == Lower(name); })) {
-                names.insert(Lower(name));
+                            [&](const auto& file) { return ascii::EqualNoCase(file.first, name); })) {
+                names.insert(ascii::LowerCase(name));
             }
         }
         return names;
@@ -120,7 +116,7 @@ protected:
 
     static std::set<std::string> Seen(const GameStart& start) {
         std::set<std::string> names;
-        for (const std::string& name : start.files) names.insert(Lower(name));
+        for (const std::string& name : start.files) names.insert(ascii::LowerCase(name));
         return names;
     }
 

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii_case.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
 // After windows.h, which it needs.
@@ -29,6 +30,7 @@
 
 namespace {
 
+namespace ascii = brakkis::ascii;
 using namespace std::chrono_literals;
 using brakkis::win32::ScopedFindHandle;
 using brakkis::win32::ScopedGdiObject;
@@ -50,15 +52,10 @@ void Say(const std::string& text) {
     std::fflush(stdout);
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // None while the file is away: staging moves it out and back.
 std::optional<std::string> RenderDevice(const std::string& iniPath) {
     for (const std::string& line : Lines(ReadWhole(iniPath))) {
-        if (Lower(line).rfind("gamerenderdevice=", 0) == 0) return line.substr(std::strlen("GameRenderDevice="));
+        if (ascii::StartsWithNoCase(line, "GameRenderDevice=")) return line.substr(std::strlen("GameRenderDevice="));
     }
     return std::nullopt;
 }
@@ -110,7 +107,7 @@ std::set<DWORD> GameProcesses() {
     std::set<DWORD> games;
     for (bool more = snapshot && ::Process32First(snapshot.Get(), &entry); more;
          more = ::Process32Next(snapshot.Get(), &entry)) {
-        if (Lower(entry.szExeFile) == "unrealtournament.exe") games.insert(entry.th32ProcessID);
+        if (ascii::EqualNoCase(entry.szExeFile, "unrealtournament.exe")) games.insert(entry.th32ProcessID);
     }
     return games;
 }
@@ -189,7 +186,7 @@ bool DiffersInRenderDeviceOnly(const std::string& before, const std::string& aft
     const auto others = [](const std::string& text) {
         std::vector<std::string> kept;
         for (const std::string& line : Lines(text)) {
-            if (Lower(line).rfind("gamerenderdevice=", 0) != 0) kept.push_back(line);
+            if (!ascii::StartsWithNoCase(line, "GameRenderDevice=")) kept.push_back(line);
         }
         return kept;
     };

@@ -3,7 +3,6 @@
 // standin.cfg beside it (format in the README), and appends a record of each
 // start to standin.log (see standin_log.h).
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -11,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii_case.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
 #include "tools/standin-game/standin_log.h"
 
 namespace {
 
+namespace ascii = brakkis::ascii;
 using brakkis::win32::ScopedFindHandle;
 using brakkis::win32::ScopedKernelHandle;
 using brakkis::standin::Lines;
@@ -36,15 +37,6 @@ struct Behaviour {
     long recoveryMs = 2000;
     std::optional<long> exitAfterMs = 0;  // none: until the main window is closed
 };
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == Lower(prefix);
-}
 
 std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r");
@@ -109,13 +101,13 @@ std::string VisibleConfigFiles(const std::string& folder) {
     ScopedFindHandle search(::FindFirstFileA((folder + "\\*").c_str(), &found));
     for (bool more = search.IsValid(); more; more = ::FindNextFileA(search.Get(), &found)) {
         const std::string name = found.cFileName;
-        const std::string extension = name.size() > 4 ? Lower(name.substr(name.size() - 4)) : "";
+        const std::string extension = name.size() > 4 ? ascii::LowerCase(name.substr(name.size() - 4)) : "";
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (extension == ".ini" || extension == ".int")) {
             names.push_back(name);
         }
     }
     std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+              [](const std::string& a, const std::string& b) { return ascii::LowerCase(a) < ascii::LowerCase(b); });
     std::string joined;
     for (const std::string& name : names) joined += (joined.empty() ? "" : "|") + name;
     return joined;
@@ -140,7 +132,7 @@ bool AppendRecord(const std::string& logPath, const std::string& record) {
 // takes its window titles from.
 std::string GeneralValue(const std::string& folder, const std::string& key, const std::string& fallback) {
     for (const std::string& line : Lines(ReadWhole(folder + "\\UnrealTournament.int"))) {
-        if (StartsWithNoCase(line, key + "=")) return line.substr(key.size() + 1);
+        if (ascii::StartsWithNoCase(line, key + "=")) return line.substr(key.size() + 1);
     }
     return fallback;
 }
@@ -152,7 +144,7 @@ void WriteRenderDevice(const std::string& iniPath, const std::string& device) {
     std::string after;
     bool replaced = false;
     for (const std::string& line : Lines(before)) {
-        const bool setting = StartsWithNoCase(line, "GameRenderDevice=");
+        const bool setting = ascii::StartsWithNoCase(line, "GameRenderDevice=");
         after += (setting ? "GameRenderDevice=" + device : line) + "\r\n";
         replaced = replaced || setting;
     }
