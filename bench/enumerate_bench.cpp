@@ -4,8 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "enumwindows/mod_enum_windows.h"
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_process_machine.h"
+#include "tests/fakes/sim_machine.h"
+#include "tests/fakes/sim_process_machine.h"
 
 namespace {
 

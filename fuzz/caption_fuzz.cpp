@@ -3,8 +3,8 @@
 // a descendant's stops before the first control or double-byte character.
 #include "enumwindows/mod_enum_windows.h"
 #include "fuzz/fuzz_support.h"
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_process_machine.h"
+#include "tests/fakes/sim_machine.h"
+#include "tests/fakes/sim_process_machine.h"
 
 namespace {
 

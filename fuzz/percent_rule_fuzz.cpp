@@ -3,7 +3,7 @@
 // first, whatever text type was asked for; other types refuse text alone.
 #include "fuzz/fuzz_support.h"
 #include "platform/error.h"
-#include "platform/sim/sim_registry.h"
+#include "tests/fakes/sim_registry.h"
 #include "registry/cregistry.h"
 #include "registry/registry_errors.h"
 

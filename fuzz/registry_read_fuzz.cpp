@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "fuzz/fuzz_support.h"
-#include "platform/sim/sim_registry.h"
+#include "tests/fakes/sim_registry.h"
 #include "registry/cregistry.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "enumwindows/mod_enum_windows.h"
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_process_machine.h"
+#include "tests/fakes/sim_machine.h"
+#include "tests/fakes/sim_process_machine.h"
 
 namespace brakkis {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "enumwindows/mod_enum_windows.h"
 #include "platform/ascii_case.h"
-#include "platform/sim/sim_machine.h"
+#include "tests/fakes/sim_machine.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_process_calls.h"
 #include "platform/win32/win32_window_enum_calls.h"

@@ -20,7 +20,7 @@
 #else
 #include <sys/stat.h>
 
-#include "platform/posix/posix_file_system.h"
+#include "tests/fakes/posix_file_system.h"
 #endif
 
 namespace brakkis {

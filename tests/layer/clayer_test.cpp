@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "layer/clayer.h"
-#include "platform/sim/sim_machine.h"
+#include "tests/fakes/sim_machine.h"
 
 namespace brakkis {
 namespace {

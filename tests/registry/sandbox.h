@@ -13,7 +13,7 @@
 
 #include "platform/error.h"
 #include "platform/registry_calls.h"
-#include "platform/sim/sim_registry.h"
+#include "tests/fakes/sim_registry.h"
 #ifdef _WIN32
 #include "platform/win32/win32_registry_calls.h"
 #include "platform/win32/windows_api.h"

@@ -7,7 +7,7 @@
 #ifdef _WIN32
 #include "platform/win32/win32_file_system.h"
 #else
-#include "platform/posix/posix_file_system.h"
+#include "tests/fakes/posix_file_system.h"
 #endif
 
 namespace brakkis::testing {

@@ -1,4 +1,4 @@
-#include "platform/sim/sim_process_machine.h"
+#include "tests/fakes/sim_process_machine.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/sim/sim_registry.h"
+#include "tests/fakes/sim_registry.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "platform/sim/sim_machine.h"
+#include "tests/fakes/sim_machine.h"
 
 #include <algorithm>
 #include <limits>

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/process_calls.h"
-#include "platform/sim/sim_machine.h"
+#include "tests/fakes/sim_machine.h"
 #include "platform/window_enum_calls.h"
 
 namespace brakkis::sim {

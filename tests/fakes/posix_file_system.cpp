@@ -1,4 +1,4 @@
-#include "platform/posix/posix_file_system.h"
+#include "tests/fakes/posix_file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
