@@ -240,14 +240,6 @@ private:
     DWORD keepAttributes_;
 };
 
-// The temporary name ends in ".tmp", and so does its 8.3 short name, so no
-// "*.ini" or "*.int" pattern, the launcher's or the game's, can pick it up.
-std::string TemporaryName(const std::string& target) {
-    // One fixed name per target: a file left by a crash is taken over and
-    // renamed away by the next write of the same file, so none piles up.
-    return target + ".~brakkis.tmp";
-}
-
 class Win32FileSystem final : public FileSystem {
 public:
     bool FileExists(const std::string& path) override {
@@ -304,6 +296,18 @@ public:
         if (firstFailure != 0) RaiseFileError(firstFailure);
     }
 
+    void DeleteFile(const std::string& path) override {
+        const auto [folder, pattern] = Split(path);
+        if (!IsFolder(folder)) RaiseFileError(errnum::kPathNotFound);
+        const std::vector<std::string> names = pattern.empty() ? std::vector<std::string>{} : MatchingFiles(folder, pattern);
+        if (names.empty()) RaiseFileError(errnum::kFileNotFound);
+        std::int32_t firstFailure = 0;
+        for (const std::string& name : names) {
+            if (!::DeleteFileA(Join(folder, name).c_str()) && firstFailure == 0) firstFailure = NumberFor(::GetLastError());
+        }
+        if (firstFailure != 0) RaiseFileError(firstFailure);
+    }
+
     std::unique_ptr<TextStream> OpenTextFile(const std::string& path, IOMode mode, bool create,
                                              TextFormat format) override {
         const auto [folder, name] = Split(path);
@@ -337,7 +341,7 @@ public:
             if (!probe) RaiseLastError();
             keepAttributes = existing->dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         }
-        const std::string temp = TemporaryName(target);
+        const std::string temp = target + kPendingWriteSuffix;
         ScopedKernelHandle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                               FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) RaiseLastError();

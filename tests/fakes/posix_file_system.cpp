@@ -350,6 +350,8 @@ public:
         if (const int err = RemoveTree(folder, force)) RaiseFileError(NumberFor(err, errnum::kPathNotFound));
     }
 
+    void DeleteFile(const std::string&) override { RaiseFileError(errnum::kFileNotFound); }
+
     void MoveFile(const std::string& source, const std::string& destination) override {
         const auto [sourcePath, pattern] = SplitHost(ToHost(source));
         const auto sourceFolder = ResolveFolder(sourcePath);
