@@ -43,7 +43,7 @@ demo: deps
 
 # Native benchmarks and the Win32 figures under Wine; writes docs/performance.md.
 bench: deps
-	cmake --preset linux >/dev/null && cmake --build --preset linux --target staging_bench enumerate_bench
+	cmake --preset linux >/dev/null && cmake --build --preset linux --target enumerate_bench
 	cmake --preset win64 >/dev/null && cmake --build --preset win64 --target bench_wine brakkis_isle
 	cmake --preset win32 >/dev/null && cmake --build --preset win32 --target brakkis_isle
 	scripts/bench-report

@@ -40,12 +40,4 @@ inline std::vector<std::string> Parts(const std::uint8_t* data, std::size_t size
     return parts;
 }
 
-// Whether an input takes the slow road through real files as well: one in
-// `every`, picked by its bytes, so a replay takes the same road each time.
-inline bool Sampled(const std::uint8_t* data, std::size_t size, std::size_t every) {
-    std::size_t hash = size;
-    for (std::size_t i = 0; i < size; ++i) hash = hash * 31 + data[i];
-    return hash % every == 0;
-}
-
 }  // namespace brakkis::fuzz

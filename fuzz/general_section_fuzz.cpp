@@ -1,97 +1,93 @@
-// The rewrite of UnrealTournament.int on any bytes: only the [General]
-// section changes, every byte outside it is written back in place, and the
-// modification's rewrite is undone by the game's.
+// The rewrite of UnrealTournament.int on any bytes, through restore and
+// staging on a fake disk: only the [General] section changes, every byte
+// outside it stays in place, in the file's own encoding.
 #include "fuzz/fuzz_support.h"
-#include "launcher/general_section.h"
-#include "tests/support/launcher_rig.h"
+#include "launcher/game_files.h"
+#include "tests/fakes/fake_file_system.h"
 
 namespace {
 
+const std::string kGame = "C:\\UT\\System";
 const std::string kGameLines =
     "[General]\r\nStart=Unreal Tournament (Starting)\r\nExit=Unreal Tournament (Exiting)\r\n"
     "Run=Unreal Tournament (Running)\r\nProduct=Unreal Tournament\r\n";
 const std::string kModLines =
     "[General]\r\nStart=Brakkis (Starting)\r\nExit=Brakkis (Exiting)\r\nRun=Brakkis (Running)\r\nProduct=Brakkis\r\n";
 
-// The file cut into lines, each with its own end (CR LF, LF or CR).
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        line += text[i];
-        const bool crlf = text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
-        if (crlf) line += text[++i];
-        if (crlf || text[i] == '\r' || text[i] == '\n') lines.push_back(std::move(line)), line.clear();
+// A line's text between blanks and tabs, folded to lower case.
+std::string Key(const std::string& line) {
+    std::string key;
+    for (const char c : line) {
+        if (c != '\r' && c != '\n') key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
+    key.erase(0, std::min(key.size(), key.find_first_not_of(" \t")));
+    key.erase(key.find_last_not_of(" \t") + 1);
+    return key;
 }
 
-// A line's text between blanks and tabs, folded to lower case.
-std::string Key(std::string line) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-    const auto first = line.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    line = line.substr(first, line.find_last_not_of(" \t") - first + 1);
-    for (char& c : line) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    return line;
+// The text with the section replaced, found line by line (each line with
+// its own end: CR LF, LF or CR): from the first [General] header up to the
+// next line that opens a section; without one, where the first section
+// begins, on a line of its own.
+std::string Expected(const std::string& text, const std::string& section) {
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t end = text.find_first_of("\r\n", i);
+        end = end == std::string::npos ? text.size() : end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        lines.push_back(text.substr(i, end - i));
+        i = end;
+    }
+    const auto header = [](const std::string& line) { return Key(line).starts_with('['); };
+    const auto join = [&](std::size_t from, std::size_t to) {
+        std::string joined;
+        for (std::size_t i = from; i < to; ++i) joined += lines[i];
+        return joined;
+    };
+    std::size_t start = 0, end = 0;
+    while (start < lines.size() && Key(lines[start]) != "[general]") ++start;
+    if (start < lines.size()) {
+        end = start + 1;
+        while (end < lines.size() && !header(lines[end])) ++end;
+    } else {
+        start = 0;
+        while (start < lines.size() && !header(lines[start])) ++start;
+        end = start;
+    }
+    std::string before = join(0, start);
+    const std::string after = join(end, lines.size());
+    if (!before.empty() && before.back() != '\r' && before.back() != '\n') before += "\r\n";
+    return before + section + after;
+}
+
+std::string Utf16(const std::string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char c : text) bytes.append({c, '\0'});
+    return bytes;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static brakkis::testing::LauncherRig rig;
-    const std::string content(reinterpret_cast<const char*>(data), size);
-    std::string text = content;
-    while (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-
-    // Where the section lies, found line by line: from the first [General]
-    // header up to the next line that opens a section. Without one, the new
-    // section goes where the first section begins, on a line of its own.
-    std::string before, after;
-    bool inSection = false, found = false;
-    for (const std::string& line : Lines(text)) {
-        const std::string key = Key(line);
-        if (!found && key == "[general]") {
-            found = inSection = true;
-        } else if (inSection && !key.empty() && key[0] == '[') {
-            inSection = false;
-        }
-        if (!inSection) (found ? after : before) += line;
+    std::string text(reinterpret_cast<const char*>(data), size);
+    while (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+    if (text.find('\0') != std::string::npos || text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return 0;
+    // The same text in each encoding the game reads comes back in it.
+    const std::pair<std::string, std::string> encodings[] = {
+        {text, Expected(text, kGameLines)},
+        {"\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + Expected(text, kGameLines)},
+        {Utf16(text), Utf16(Expected(text, kGameLines))},
+    };
+    for (const auto& [content, restored] : encodings) {
+        brakkis::fakes::FakeDisk disk;
+        brakkis::fakes::FakeFileSystem files(disk);
+        brakkis::GameFiles game(files, kGame);
+        disk.Put(kGame + "\\UnrealTournament.int", content);
+        game.RestoreGameFiles();
+        FUZZ_CHECK(disk.Below(kGame).at("UnrealTournament.int") == restored);
+        game.StageGameFiles();
+        game.RestoreGameFiles();
+        FUZZ_CHECK((disk.Below(kGame) == std::map<std::string, std::string>{{"UnrealTournament.int", restored}}));
     }
-    if (!found) {
-        std::string all = std::exchange(before, std::string());
-        for (const std::string& line : Lines(all)) {
-            const std::string key = Key(line);
-            ((!after.empty() || (!key.empty() && key[0] == '[')) ? after : before) += line;
-        }
-        if (!before.empty() && before.back() != '\r' && before.back() != '\n') before += "\r\n";
-    }
-
-    const brakkis::GeneralSectionSplit split = brakkis::SplitAroundGeneralSection(content);
-    FUZZ_CHECK(split.before == before);
-    FUZZ_CHECK(split.after == after);
-
-    // Through the restore, for a share of the inputs: the file holds the
-    // game's section among the rest.
-    if (!brakkis::fuzz::Sampled(data, size, 16)) return 0;
-    rig.folder.Write("UnrealTournament.int", content);
-    brakkis::LauncherFormPeer::Restore(rig.form);
-    const std::string restored = rig.folder.Read("UnrealTournament.int");
-    FUZZ_CHECK(restored == before + kGameLines + after);
-    // A second restore finds its own section again and changes nothing.
-    brakkis::LauncherFormPeer::Restore(rig.form);
-    FUZZ_CHECK(rig.folder.Read("UnrealTournament.int") == restored);
-
-    // A whole run, staging then restore, gives the same file back and leaves
-    // no backup folder. Staging tries all thirty-two names: fewer inputs go.
-    if (brakkis::fuzz::Sampled(data, size, 64)) {
-        brakkis::LauncherFormPeer::Stage(rig.form);
-        FUZZ_CHECK(rig.folder.Read("UnrealTournament.int") == before + kModLines + after);
-        brakkis::LauncherFormPeer::Restore(rig.form);
-        FUZZ_CHECK(rig.folder.Read("UnrealTournament.int") == restored);
-        FUZZ_CHECK(rig.folder.Snapshot().size() == 1);
-        FUZZ_CHECK(!rig.folder.Has("Brakkis_Temp"));
-    }
+    FUZZ_CHECK(brakkis::WithGeneralSection(text, brakkis::ModGeneralSection) == Expected(text, kModLines));
     return 0;
 }

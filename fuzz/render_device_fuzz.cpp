@@ -1,26 +1,22 @@
-// The render-device carry-over on any source and target bytes: the target
-// file changes only as the carried line says, and never when the carry-over
-// raises.
+// The render-device carry-over on any source and target bytes, through the
+// launcher's routine on a fake disk: the target changes only as the carried
+// line says, never when the carry-over raises, and nothing is left beside it.
 #include "fuzz/fuzz_support.h"
-#include "launcher/render_device.h"
-#include "tests/support/launcher_rig.h"
+#include "launcher/game_files.h"
+#include "platform/error.h"
+#include "tests/fakes/fake_file_system.h"
 
 namespace {
 
-using brakkis::fuzz::Parts;
-
 std::string Folded(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     return text;
 }
 
 // The setting line as the player would point at it, or nothing.
 bool SettingLine(const std::string& text, std::string& line) {
     const std::size_t key = Folded(text).find("gamerenderdevice");
-    if (key == std::string::npos) return false;
-    const std::size_t end = text.find("\r\n", key);
+    const std::size_t end = key == std::string::npos ? key : text.find("\r\n", key);
     if (end == std::string::npos) return false;
     line = text.substr(key, end - key);
     return true;
@@ -40,38 +36,26 @@ std::string ReplacedEverywhere(const std::string& text, const std::string& oldLi
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static brakkis::testing::LauncherRig rig;
-    const auto parts = Parts(data, size, 2);
-    const std::string& source = parts[0];
-    const std::string& target = parts[1];
-
+    const auto parts = brakkis::fuzz::Parts(data, size, 2);
+    const std::string &source = parts[0], &target = parts[1];
     std::string newLine, oldLine;
     const bool carries = SettingLine(source, newLine) && SettingLine(target, oldLine);
-    const std::string expected = carries ? ReplacedEverywhere(target, oldLine, newLine) : target;
 
+    const std::string game = "C:\\UT\\System";
+    brakkis::fakes::FakeDisk disk;
+    disk.Put(game + "\\UnrealTournament.ini", source);
+    disk.Put(game + "\\Brakkis.ini", target);
+    brakkis::fakes::FakeFileSystem files(disk);
     bool raised = false;
     try {
-        FUZZ_CHECK(brakkis::CarryRenderDeviceText(source, target) == expected);
+        brakkis::GameFiles(files, game).CarryRenderDevice();
     } catch (const brakkis::RaisedError&) {
         raised = true;
     }
     FUZZ_CHECK(raised == !carries);
-
-    // The same through the window's routine and the real files, for a share
-    // of the inputs: file work is a hundred times slower than the text's.
-    if (!brakkis::fuzz::Sampled(data, size, 16)) return 0;
-    rig.folder.Write("UnrealTournament.ini", source);
-    rig.folder.Write("Brakkis.ini", target);
-    raised = false;
-    try {
-        brakkis::LauncherFormPeer::CarryRenderDevice(rig.form);
-    } catch (const brakkis::RaisedError&) {
-        raised = true;
-    }
-    FUZZ_CHECK(raised == !carries);
-    const auto files = rig.folder.Snapshot();
-    FUZZ_CHECK(files.size() == 2);  // no temporary left behind
-    FUZZ_CHECK(files.at("UnrealTournament.ini") == source);
-    FUZZ_CHECK(files.at("Brakkis.ini") == expected);
+    FUZZ_CHECK((disk.Below(game) ==
+                std::map<std::string, std::string>{
+                    {"Brakkis.ini", carries ? ReplacedEverywhere(target, oldLine, newLine) : target},
+                    {"UnrealTournament.ini", source}}));
     return 0;
 }

@@ -1,29 +1,26 @@
 #include "launcher/game_command_lines.h"
 
-#include <algorithm>
+#include "launcher/launcher_texts.h"
+#include "platform/ascii_case.h"
 
 namespace brakkis {
 namespace {
 
 std::string QuotedGame(const std::string& gameFolder) {
-    return "\"" + gameFolder + "\\unrealtournament.exe\"";
+    return "\"" + gameFolder + "\\" + texts::kGameExe + "\"";
 }
 
 // Only blanks count: a tab is part of the argument text.
-std::string TrimBlanks(const std::string& text) {
+std::string_view TrimBlanks(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
+    if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 }  // namespace
 
 bool IsSilentSwitch(const std::string& commandLine) {
-    std::string text = TrimBlanks(commandLine);
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-    });
-    return text == "/silent";
+    return ascii::EqualNoCase(TrimBlanks(commandLine), texts::kSilentSwitch);
 }
 
 std::string EntryLaunchCommand(const std::string& gameFolder) {

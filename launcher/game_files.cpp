@@ -1,86 +1,82 @@
-// Staging the game folder for the modification, undoing it, and carrying the
-// render device over. Every file operation is its own step: one missing or
-// locked file costs only that file, never the rest of the player's setup.
-#include "launcher/general_section.h"
-#include "launcher/launcher_form.h"
+#include "launcher/game_files.h"
+
+#include "launcher/launcher_texts.h"
 #include "launcher/render_device.h"
-#include "launcher/visible_files.h"
-#include "platform/error.h"
 #include "platform/ignore_errors.h"
 
 namespace brakkis {
 
-std::string LauncherForm::BackupFolder() { return GameFolder() + "\\" + BackupFolderName; }
+GameFiles::GameFiles(FileSystem& files, std::string gameFolder)
+    : files_(files), folder_(std::move(gameFolder)), backup_(Path(texts::kBackupFolder)) {}
 
-void LauncherForm::StageGameFiles() {
-    const std::string backup = BackupFolder();
-    if (Test([&] { return !Files().FolderExists(backup); })) Step([&] { Files().CreateFolder(backup); });
-    Step([&] { Files().MoveFile(GameFolder() + "\\*.ini", backup + "\\"); });
-    Step([&] { Files().MoveFile(GameFolder() + "\\*.int", backup + "\\"); });
+// Only the pending writes of this program's own streams: a process that died
+// mid-write left them, and no one else makes a name with that ending.
+void GameFiles::RemovePendingWrites(const std::string& folder) {
+    SkipOnError([&] { files_.DeleteFile(folder + "\\*" + kPendingWriteSuffix); });
+}
+
+void GameFiles::StageGameFiles() {
+    RemovePendingWrites(folder_);
+    if (UnlessFalse([&] { return !files_.FolderExists(backup_); })) SkipOnError([&] { files_.CreateFolder(backup_); });
+    RemovePendingWrites(backup_);
+    SkipOnError([&] { files_.MoveFile(Path("*.ini"), backup_ + "\\"); });
+    SkipOnError([&] { files_.MoveFile(Path("*.int"), backup_ + "\\"); });
     for (const char* name : VisibleFileList) {
-        Step([&] { Files().MoveFile(backup + "\\" + name, GameFolder() + "\\"); });
+        SkipOnError([&] { files_.MoveFile(backup_ + "\\" + name, folder_ + "\\"); });
     }
     RewriteGeneralSection(ModGeneralSection);
 }
 
-void LauncherForm::RestoreGameFiles() {
-    const std::string backup = BackupFolder();
-    Step([&] { Files().MoveFile(backup + "\\*.int", GameFolder() + "\\"); });
-    Step([&] { Files().MoveFile(backup + "\\*.ini", GameFolder() + "\\"); });
+void GameFiles::RestoreGameFiles() {
+    RemovePendingWrites(folder_);
+    RemovePendingWrites(backup_);
+    SkipOnError([&] { files_.MoveFile(backup_ + "\\*.int", folder_ + "\\"); });
+    SkipOnError([&] { files_.MoveFile(backup_ + "\\*.ini", folder_ + "\\"); });
     RewriteGeneralSection(GameGeneralSection);
     // A test that cannot be made keeps the folder: the backup is never lost.
     bool removable = false;
-    Step([&] {
-        removable = Files().FolderExists(backup) && !Files().FileExists(backup + "\\*.int") &&
-                    !Files().FileExists(backup + "\\*.ini");
+    SkipOnError([&] {
+        removable = files_.FolderExists(backup_) && !files_.FileExists(backup_ + "\\*.int") &&
+                    !files_.FileExists(backup_ + "\\*.ini");
     });
-    if (removable) Step([&] { Files().DeleteFolder(backup, false); });
+    if (removable) SkipOnError([&] { files_.DeleteFolder(backup_, false); });
 }
 
-// Only the [General] section is the launcher's business; whatever else the
-// file holds is written back as it was. A file that cannot be read is not
-// rewritten, so content we never saw is never replaced.
-void LauncherForm::RewriteGeneralSection(const GeneralSection& lines) {
-    const std::string path = GameFolder() + "\\UnrealTournament.int";
-    GeneralSectionSplit split;
-    std::unique_ptr<TextStream> stream;
-    Step([&] {
-        split = SplitAroundGeneralSection(Files().OpenTextFile(path, IOMode::ForReading, false, TextFormat::Ascii)->ReadAll());
-        stream = Files().OpenTextFile(path, IOMode::ForWriting, false, TextFormat::Ascii);
+// The rest of the file stays as the player has it, in its own encoding; a
+// file that cannot be read is written whole with the section alone.
+void GameFiles::RewriteGeneralSection(const GeneralSection& lines) {
+    const std::string path = Path("UnrealTournament.int");
+    std::string content;
+    SkipOnError([&] {
+        auto in = files_.OpenTextFile(path, IOMode::ForReading, false, TextFormat::Ascii);
+        content = in->ReadAll();
+        in->Close();
     });
-    // Once the open has failed, every write fails in turn, as the steps of a
-    // stream that never came into being.
-    auto out = [&]() -> TextStream& {
-        if (!stream) throw RaisedError(errnum::kObjectRequired, "Brakkis Isle", "Object required");
-        return *stream;
-    };
-    bool whole = true;
-    if (!split.before.empty()) whole &= Step([&] { out().Write(split.before); });
-    for (const char* line : lines) whole &= Step([&] { out().WriteLine(line); });
-    if (!split.after.empty()) whole &= Step([&] { out().Write(split.after); });
-    // A file with a line missing would lose its section header, and with it
-    // the next rewrite's footing: such a stream is dropped, the old file kept.
-    if (whole) Step([&] { out().Close(); });
+    // A failed write drops the stream, and with it the new text: the old
+    // file stays whole rather than losing its section header.
+    SkipOnError([&] {
+        auto out = files_.OpenTextFile(path, IOMode::ForWriting, false, TextFormat::Ascii);
+        out->Write(WithGeneralSection(content, lines));
+        out->Close();
+    });
 }
 
-void LauncherForm::CarryRenderDevice() {
-    const std::string source = GameFolder() + "\\UnrealTournament.ini";
-    const std::string target = GameFolder() + "\\Brakkis.ini";
+void GameFiles::CarryRenderDevice() {
     std::string newLine;
     {
-        auto in = Files().OpenTextFile(source, IOMode::ForReading, false, TextFormat::Ascii);
+        auto in = files_.OpenTextFile(Path("UnrealTournament.ini"), IOMode::ForReading, false, TextFormat::Ascii);
         newLine = RenderDeviceLine(in->ReadAll());
         in->Close();
     }
-    std::string text;
-    std::string oldLine;
+    const std::string target = Path("Brakkis.ini");
+    std::string text, oldLine;
     {
-        auto in = Files().OpenTextFile(target, IOMode::ForReading, false, TextFormat::Ascii);
+        auto in = files_.OpenTextFile(target, IOMode::ForReading, false, TextFormat::Ascii);
         text = in->ReadAll();
         oldLine = RenderDeviceLine(text);
         in->Close();
     }
-    auto out = Files().OpenTextFile(target, IOMode::ForWriting, false, TextFormat::Ascii);
+    auto out = files_.OpenTextFile(target, IOMode::ForWriting, false, TextFormat::Ascii);
     out->Write(ReplaceAllNoCase(text, oldLine, newLine));
     out->Close();
 }

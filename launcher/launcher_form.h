@@ -7,7 +7,7 @@
 #include <string>
 
 #include "enumwindows/mod_enum_windows.h"
-#include "launcher/general_section.h"
+#include "launcher/game_files.h"
 #include "layer/clayer.h"
 #include "platform/ports.h"
 #include "registry/cregistry.h"
@@ -33,18 +33,11 @@ public:
     const WatchState& Watch() const { return watch_; }
 
 private:
-    friend class LauncherFormPeer;  // tests reach the file routines directly
-
     CRegistry& Registry();
     CLayer& Layer();
     FileSystem& Files();
     std::string GameFolder();
-    std::string BackupFolder();
-
-    void StageGameFiles();
-    void RestoreGameFiles();
-    void RewriteGeneralSection(const GeneralSection& lines);
-    void CarryRenderDevice();
+    GameFiles Game() { return GameFiles(Files(), GameFolder()); }
 
     bool Found(const char* title);
     void WatchTick();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "launcher/launcher_texts.h"
 #include "platform/ascii_case.h"
 #include "platform/error.h"
 
@@ -18,7 +19,7 @@ std::size_t FindNoCase(const std::string& text, const std::string& what, std::si
 }
 
 [[noreturn]] void InvalidArgument() {
-    throw RaisedError(errnum::kInvalidCall, "Brakkis Isle", "Invalid procedure call or argument");
+    throw RaisedError(errnum::kInvalidCall, texts::kErrorSource, "Invalid procedure call or argument");
 }
 
 }  // namespace
@@ -40,11 +41,6 @@ std::string ReplaceAllNoCase(const std::string& text, const std::string& oldText
         result.append(text, pos, hit - pos).append(newText);
     }
     return result.append(text, pos, std::string::npos);
-}
-
-std::string CarryRenderDeviceText(const std::string& source, const std::string& target) {
-    const std::string newLine = RenderDeviceLine(source);
-    return ReplaceAllNoCase(target, RenderDeviceLine(target), newLine);
 }
 
 }  // namespace brakkis

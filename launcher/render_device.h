@@ -13,8 +13,4 @@ std::string RenderDeviceLine(const std::string& text);
 std::string ReplaceAllNoCase(const std::string& text, const std::string& oldText,
                              const std::string& newText);
 
-// The target text with its setting line replaced by the source's; raises
-// before producing anything when either line cannot be found.
-std::string CarryRenderDeviceText(const std::string& source, const std::string& target);
-
 }  // namespace brakkis

@@ -2,17 +2,15 @@
 // game's video configuration.
 #include "launcher/game_command_lines.h"
 #include "launcher/launcher_form.h"
+#include "launcher/launcher_texts.h"
 #include "platform/error.h"
 #include "platform/ignore_errors.h"
 
 namespace brakkis {
-namespace {
 
-constexpr const char* kGameTitle = "Brakkis";
-constexpr const char* kVideoSetupTitle = "Unreal Tournament Video Configuration";
-constexpr const char* kRecoveryTitle = "Unreal Tournament Recovery Mode";
-
-}  // namespace
+using texts::kGameTitle;
+using texts::kRecoveryTitle;
+using texts::kVideoSetupTitle;
 
 bool LauncherForm::Found(const char* title) { return ports_.windows.FindWindowByTitle(title) != 0; }
 
@@ -22,7 +20,7 @@ void LauncherForm::OnTick() {
     } catch (...) {
         // Whatever went wrong, the player's files go home: shut down as if
         // the game had ended, never leave a half-run launcher behind.
-        Step([&] { ports_.runtime.Unload(); });
+        SkipOnError([&] { ports_.runtime.Unload(); });
     }
 }
 
@@ -66,15 +64,15 @@ void LauncherForm::WatchTick() {
 
 void LauncherForm::KillGame() {
     if (!enumWindows_) enumWindows_ = std::make_unique<ModEnumWindows>(ports_.processes, ports_.windowEnum, ports_.runtime);
-    enumWindows_->KillProcessesByName("unrealtournament.exe");
+    enumWindows_->KillProcessesByName(texts::kGameExe);
 }
 
 void LauncherForm::RestartGame() {
     if (!Found(kGameTitle)) return;
     KillGame();
     ports_.runtime.SetVisible(false);
-    CarryRenderDevice();
-    if (!shell_) throw RaisedError(errnum::kObjectRequired, "Brakkis Isle", "Object required");
+    Game().CarryRenderDevice();
+    if (!shell_) throw RaisedError(errnum::kObjectRequired, texts::kErrorSource, "Object required");
     shell_->Run(EntryLaunchCommand(GameFolder()), 0, false);
     ports_.sleeper.Sleep(3000);
     watch_.VideoSetupSeen = false;

@@ -1,6 +1,7 @@
 // The ignore-and-continue mode: a failing step is skipped and the next one
-// runs. Routines in that mode wrap each step in Step(); a condition test goes
-// through Test(), where a test that itself fails lets the guarded steps run.
+// runs. Routines in that mode wrap each step in SkipOnError(); a condition
+// that guards steps goes through UnlessFalse(), so that a condition which
+// cannot even be evaluated lets the steps it guards run.
 #pragma once
 
 #include <exception>
@@ -10,7 +11,7 @@ namespace brakkis {
 
 // Runs one step. Returns false when it raised; nothing propagates.
 template <class F>
-bool Step(F&& step) noexcept {
+bool SkipOnError(F&& step) noexcept {
     try {
         std::forward<F>(step)();
         return true;
@@ -19,10 +20,9 @@ bool Step(F&& step) noexcept {
     }
 }
 
-// Evaluates one condition test. A test that cannot be made counts as passed,
-// so the steps it guards still run.
+// The condition's value, or true when evaluating it raised.
 template <class F>
-bool Test(F&& condition) noexcept {
+bool UnlessFalse(F&& condition) noexcept {
     try {
         return static_cast<bool>(std::forward<F>(condition)());
     } catch (...) {

@@ -69,7 +69,7 @@ bool CRegistry::DeleteValue() {
     // gone, or a key the user may not write, must not stop the shutdown.
     RegistryKey key(calls_);
     bool deleted = false;
-    Step([&] {
+    SkipOnError([&] {
         const std::string where = std::to_string(classKey_) + "',Section: '" + sectionKey_;
         if (calls_.OpenKeyEx(Root(), sectionKey_, 0, reg::kAllButDelete, key.Receive()) !=
             reg::kSuccess) {

@@ -64,7 +64,7 @@ void CRegistry::CreateAdditionalEXEAssociations(const std::string& sClassName,
                                                 const std::vector<Variant>& vItems) {
     // Nothing reaches the caller: each refusal is raised and swallowed, and
     // a write that fails leaves only its own entry out.
-    const bool itemsValid = Step([&] {
+    const bool itemsValid = SkipOnError([&] {
         if (vItems.size() % 3 != 0) {
             Raise(registry_error::kAssociationItems,
                   "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected "
@@ -74,7 +74,7 @@ void CRegistry::CreateAdditionalEXEAssociations(const std::string& sClassName,
     if (!itemsValid) return;
 
     sectionKey_ = sClassName;
-    const bool classDefined = Step([&] {
+    const bool classDefined = SkipOnError([&] {
         if (!KeyExists()) {
             Raise(registry_error::kAssociationClass,
                   "Error - attempt to create additional associations before class defined.");
@@ -87,10 +87,10 @@ void CRegistry::CreateAdditionalEXEAssociations(const std::string& sClassName,
         valueType_ = static_cast<std::int32_t>(reg::kSz);
         sectionKey_ = verbKey;
         valueKey_.clear();
-        Step([&] { SetValue(vItems[item + 1]); });
+        SkipOnError([&] { SetValue(vItems[item + 1]); });
         sectionKey_ = verbKey + "\\command";
         valueKey_.clear();
-        Step([&] { SetValue(vItems[item + 2]); });
+        SkipOnError([&] { SetValue(vItems[item + 2]); });
     }
 }
 

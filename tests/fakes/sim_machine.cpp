@@ -137,7 +137,10 @@ std::int32_t SimRuntime::MsgBox(const std::string& text, std::int32_t style, con
 }
 
 void SimRuntime::SetVisible(bool visible) {
-    if (SimWindow* w = m_.Window(m_.formHwnd)) w->visible = visible;
+    SimWindow* w = m_.Window(m_.formHwnd);
+    if (!w) return;
+    if (visible && w->keyAtFirstShow < 0) w->keyAtFirstShow = (w->layeredFlags & win::kLwaColorKey) ? w->layeredKey : 0;
+    w->visible = visible;
 }
 
 bool SimRuntime::Visible() {
@@ -152,6 +155,7 @@ void SimRuntime::Sleep(std::uint32_t milliseconds) {
 
 WindowHandle SimWindowCalls::FindWindowByTitle(const std::string& title) {
     calls.push_back("FindWindow " + title);
+    if (m_.beforeSearch) m_.beforeSearch(title);
     return m_.FindWindowByTitle(title);
 }
 

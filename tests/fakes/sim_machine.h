@@ -30,6 +30,7 @@ struct SimWindow {
     std::uint32_t layeredKey = 0;
     std::uint8_t layeredAlpha = 0;
     std::uint32_t layeredFlags = 0;
+    std::int64_t keyAtFirstShow = -1;  // the colour key in force when it was first shown
 };
 
 struct SimProcess {
@@ -104,6 +105,8 @@ public:
     std::int32_t messageBoxAnswer = 1;  // IDOK
     std::vector<RunCall> runs;
     std::vector<std::uint64_t> sleeps;
+    // Runs before every search for a window by title, with the title.
+    std::function<void(const std::string&)> beforeSearch;
 
 private:
     void FireDueEvents();

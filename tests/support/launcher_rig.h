@@ -1,71 +1,79 @@
-// The launcher window on a simulated machine over a real temporary game
-// folder: the registry, windows, processes and clock are simulated, the files
-// are the host's own.
+// The launcher window on the simulated machine, over a fake disk holding
+// the game folder: the registry, windows, processes and clock are simulated.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 
 #include "launcher/launcher_form.h"
+#include "launcher/launcher_texts.h"
 #include "platform/error.h"
 #include "platform/ports.h"
+#include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/sim_machine.h"
 #include "tests/fakes/sim_process_machine.h"
 #include "tests/fakes/sim_registry.h"
-#include "tests/support/faulty_file_system.h"
-#include "tests/support/native_file_system.h"
-#include "tests/support/temp_folder.h"
-
-namespace brakkis {
-
-// The window's file routines, reached without going through start-up.
-class LauncherFormPeer {
-public:
-    static void Stage(LauncherForm& form) { form.StageGameFiles(); }
-    static void Restore(LauncherForm& form) { form.RestoreGameFiles(); }
-    static void CarryRenderDevice(LauncherForm& form) { form.CarryRenderDevice(); }
-};
-
-}  // namespace brakkis
+#include "tools/sample-installation/sample_installation.h"
 
 namespace brakkis::testing {
 
-inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+using Files = std::map<std::string, std::string>;
+inline const std::string kGame = "C:\\Games\\UnrealTournament\\System";
+
+// The names whose presence or bytes differ: a failure names files, never
+// prints them.
+inline std::string Differences(const Files& expected, const Files& actual) {
+    std::string out;
+    for (const auto& [path, bytes] : expected) {
+        const auto it = actual.find(path);
+        if (it == actual.end() || it->second != bytes) out += (it == actual.end() ? " missing:" : " changed:") + path;
+    }
+    for (const auto& [path, bytes] : actual) {
+        if (!expected.count(path)) out += " extra:" + path;
+    }
+    return out;
+}
+
+// The files of a sample installation, put on a disk.
+inline void Install(fakes::FakeDisk& disk, const std::string& folder = kGame) {
+    disk.MakeFolder(folder);
+    for (const auto& [name, bytes] : sample::InstallationFiles()) disk.Put(folder + "\\" + name, bytes);
+}
 
 struct LauncherRig {
     LauncherRig() {
-        machine.appPath = folder.Path();
+        machine.appPath = kGame;
+        disk.MakeFolder(kGame);
         // The launcher runs below the shell; every program it starts below it.
-        processMachine.AddProcess(kShellPid, 0, "explorer.exe");
-        processMachine.AddProcess(kLauncherPid, kShellPid, "Brakkis Isle.exe");
-        processMachine.selfPid = kLauncherPid;
-        processMachine.MirrorLauncherMachine(machine, kLauncherPid);
+        processMachine.AddProcess(0x10, 0, "explorer.exe");
+        processMachine.AddProcess(0x20, 0x10, texts::kExeFileName);
+        processMachine.selfPid = 0x20;
+        processMachine.MirrorLauncherMachine(machine, 0x20);
     }
-    static constexpr std::uint32_t kShellPid = 0x10;
-    static constexpr std::uint32_t kLauncherPid = 0x20;
+
+    Files Folder() const { return disk.Below(kGame); }
 
     // The data of the recovery value, or "(none)".
     std::string RunValue() {
         RegKey key = 0;
-        if (registry.OpenKeyEx(reg::kLocalMachine, kRunKey, 0, reg::kQueryValue, &key) != 0) return "(none)";
         std::uint32_t type = 0, size = 0;
-        std::string data;
-        if (registry.QueryValueEx(key, "Brakkis", &type, nullptr, &size) == 0) {
-            data.resize(size);
-            registry.QueryValueEx(key, "Brakkis", &type, reinterpret_cast<std::uint8_t*>(data.data()), &size);
-            if (!data.empty() && data.back() == '\0') data.pop_back();
-        } else {
-            data = "(none)";
+        std::string data = "(none)";
+        registry.OpenKeyEx(reg::kLocalMachine, texts::kRunKey, 0, reg::kQueryValue, &key);
+        if (registry.QueryValueEx(key, texts::kRunValueName, &type, nullptr, &size) == 0) {
+            data.assign(size, '\0');
+            registry.QueryValueEx(key, texts::kRunValueName, &type, reinterpret_cast<std::uint8_t*>(data.data()), &size);
+            if (type == reg::kSz && !data.empty()) data.pop_back();
         }
-        registry.CloseKey(key);
+        if (key) registry.CloseKey(key);
         return data;
     }
 
-    void SetRunValue(const std::string& data) {
+    void SetRunValue(std::uint32_t type, const std::string& data) {
         RegKey key = 0;
-        registry.CreateKeyEx(reg::kLocalMachine, kRunKey, 0, reg::kAllButDelete, &key, nullptr);
-        registry.SetValueEx(key, "Brakkis", reg::kSz, reinterpret_cast<const std::uint8_t*>(data.c_str()),
-                            static_cast<std::uint32_t>(data.size() + 1));
+        registry.CreateKeyEx(reg::kLocalMachine, texts::kRunKey, 0, reg::kAllButDelete, &key, nullptr);
+        registry.SetValueEx(key, texts::kRunValueName, type, reinterpret_cast<const std::uint8_t*>(data.c_str()),
+                            static_cast<std::uint32_t>(data.size() + (type == reg::kSz)));
         registry.CloseKey(key);
     }
 
@@ -80,7 +88,7 @@ struct LauncherRig {
         machine.RunForm(form, machine.Now() + forMs);
     }
 
-    TempFolder folder;
+    fakes::FakeDisk disk;
     sim::SimMachine machine;
     sim::SimRuntime runtime{machine};
     sim::SimWindowCalls windows{machine};
@@ -89,13 +97,11 @@ struct LauncherRig {
     sim::SimProcessCalls processCalls{processMachine};
     sim::SimWindowEnumCalls windowEnum{processMachine};
     bool failFileSystem = false;
-    FaultPlan* faults = nullptr;
     bool failShell = false;
     Ports ports{runtime, windows, registry, runtime, processCalls, windowEnum,
                 [this]() -> std::unique_ptr<FileSystem> {
                     if (failFileSystem) throw RaisedError(429, "Brakkis Isle", "ActiveX component can't create object");
-                    if (faults) return std::make_unique<FaultyFileSystem>(CreateNativeFileSystem(), *faults);
-                    return CreateNativeFileSystem();
+                    return std::make_unique<fakes::FakeFileSystem>(disk);
                 },
                 [this]() -> std::unique_ptr<Shell> {
                     if (failShell) throw RaisedError(429, "Brakkis Isle", "ActiveX component can't create object");

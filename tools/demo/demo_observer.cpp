@@ -162,24 +162,6 @@ bool SaveScreenArea(const RECT& area, const std::string& bmpPath) {
     return static_cast<bool>(out);
 }
 
-struct GameStart {
-    std::string number;
-    std::string commandLine;
-};
-
-std::vector<GameStart> GameStarts(const std::string& folder) {
-    std::vector<GameStart> starts;
-    GameStart current;
-    for (const std::string& line : Lines(ReadWhole(folder + "\\" + standin::kLogName))) {
-        if (line.rfind(standin::kStart, 0) == 0) current.number = line.substr(std::strlen(standin::kStart));
-        if (line.rfind(standin::kCommandLine, 0) == 0) {
-            current.commandLine = line.substr(std::strlen(standin::kCommandLine));
-        }
-        if (line == standin::kRecordEnd) starts.push_back(current);
-    }
-    return starts;
-}
-
 // A file the game's video dialog or the launcher's carry-over changed differs
 // from its original in the render-device line only.
 bool DiffersInRenderDeviceOnly(const std::string& before, const std::string& after) {
@@ -262,7 +244,7 @@ private:
         now.videoDialog = ::FindWindowA(nullptr, kVideoTitle) != nullptr;
         now.recoveryDialog = ::FindWindowA(nullptr, kRecoveryTitle) != nullptr;
         now.games = GameProcesses();
-        const std::vector<GameStart> starts = GameStarts(folder_);
+        const std::vector<standin::GameStart> starts = standin::GameStarts(folder_);
         now.starts = starts.size();
         now.backup = CountConfigFiles(folder_ + "\\Brakkis_Temp");
         now.gameDevice = RenderDevice(folder_ + "\\UnrealTournament.ini").value_or(seen_.gameDevice);

@@ -1,6 +1,8 @@
 #include "tools/sample-installation/sample_installation.h"
 
+#include <algorithm>
 #include <array>
+#include <span>
 #include <cstdint>
 #include <fstream>
 
@@ -91,42 +93,48 @@ constexpr std::array kOtherTypes = {"Core.u", "Engine.u", "Botpack.u", "UnrealSh
 
 }  // namespace
 
-void WriteInstallation(const fs::path& folder, const InstallationOptions& options) {
-    fs::create_directories(folder);
-    for (const char* name : kStockLocalisation) WriteFile(folder / name, ConfigText(name));
-    for (const char* name : kStockConfiguration) WriteFile(folder / name, ConfigText(name));
-    for (const char* name : kOtherConfiguration) WriteFile(folder / name, ConfigText(name));
-    for (const char* name : kOtherLocalisation) WriteFile(folder / name, ConfigText(name));
-    for (const char* name : kModLocalisation) WriteFile(folder / name, ConfigText(name));
-    for (const char* name : kOtherTypes) WriteFile(folder / name, BinaryBytes(name, 512 + Seed(name) % 4096));
+std::map<std::string, std::string> InstallationFiles(int extraConfigFiles) {
+    std::map<std::string, std::string> files;
+    for (const auto& names : {std::span<const char* const>(kStockLocalisation), std::span<const char* const>(kStockConfiguration),
+                              std::span<const char* const>(kOtherConfiguration), std::span<const char* const>(kOtherLocalisation),
+                              std::span<const char* const>(kModLocalisation)}) {
+        for (const char* name : names) files[name] = ConfigText(name);
+    }
+    for (const char* name : kOtherTypes) files[name] = BinaryBytes(name, 512 + Seed(name) % 4096);
 
     // The game's own product name, and nothing else, in its localisation.
-    WriteFile(folder / "UnrealTournament.int",
-              "[General]\r\nStart=Unreal Tournament (Starting)\r\nExit=Unreal Tournament (Exiting)\r\n"
-              "Run=Unreal Tournament (Running)\r\nProduct=Unreal Tournament\r\n");
-    WriteFile(folder / "UnrealTournament.ini",
-              "[URL]\r\nProtocol=unreal\r\nMap=Index.unr\r\n\r\n[Engine.Engine]\r\n" + std::string(kGameRenderDevice) +
-                  "\r\nAudioDevice=Galaxy.GalaxyAudioSubsystem\r\nNetworkDevice=IpDrv.TcpNetDriver\r\n"
-                  "ViewportManager=WinDrv.WindowsClient\r\n\r\n" + ConfigText("UnrealTournament.ini"));
-    WriteFile(folder / "Brakkis.ini",
-              "[URL]\r\nMap=BrakkisEntry.unr\r\n\r\n[Engine.Engine]\r\n" + std::string(kModRenderDevice) +
-                  "\r\nAudioDevice=Galaxy.GalaxyAudioSubsystem\r\n\r\n" + ConfigText("Brakkis.ini"));
+    files["UnrealTournament.int"] =
+        "[General]\r\nStart=Unreal Tournament (Starting)\r\nExit=Unreal Tournament (Exiting)\r\n"
+        "Run=Unreal Tournament (Running)\r\nProduct=Unreal Tournament\r\n";
+    files["UnrealTournament.ini"] = "[URL]\r\nProtocol=unreal\r\nMap=Index.unr\r\n\r\n[Engine.Engine]\r\n" +
+                                    std::string(kGameRenderDevice) +
+                                    "\r\nAudioDevice=Galaxy.GalaxyAudioSubsystem\r\nNetworkDevice=IpDrv.TcpNetDriver\r\n"
+                                    "ViewportManager=WinDrv.WindowsClient\r\n\r\n" + ConfigText("UnrealTournament.ini");
+    files["Brakkis.ini"] = "[URL]\r\nMap=BrakkisEntry.unr\r\n\r\n[Engine.Engine]\r\n" + std::string(kModRenderDevice) +
+                           "\r\nAudioDevice=Galaxy.GalaxyAudioSubsystem\r\n\r\n" + ConfigText("Brakkis.ini");
 
     // A subfolder whose .ini files are none of the launcher's business.
-    fs::create_directories(folder / "Saves");
-    WriteFile(folder / "Saves" / "Slot1.ini", ConfigText("Slot1.ini"));
-    WriteFile(folder / "Saves" / "Notes.int", ConfigText("Notes.int"));
+    files["Saves\\Slot1.ini"] = ConfigText("Slot1.ini");
+    files["Saves\\Notes.int"] = ConfigText("Notes.int");
 
-    for (int i = 0; i < options.extraConfigFiles; ++i) {
+    for (int i = 0; i < extraConfigFiles; ++i) {
         const std::string name = "Extra" + std::to_string(i) + (i % 2 ? ".int" : ".ini");
-        WriteFile(folder / name, ConfigText(name));
+        files[name] = ConfigText(name);
     }
+    files["UnrealTournament.exe"] = "MZ" + BinaryBytes("UnrealTournament.exe", 1022);
+    return files;
+}
 
-    if (!options.withGame) return;
-    if (!options.gameExecutable.empty()) {
+void WriteInstallation(const fs::path& folder, const InstallationOptions& options) {
+    for (const auto& [file, bytes] : InstallationFiles(options.extraConfigFiles)) {
+        std::string name = file;
+        if (name == "UnrealTournament.exe" && !options.withGame) continue;
+        std::replace(name.begin(), name.end(), '\\', '/');
+        fs::create_directories((folder / name).parent_path());
+        WriteFile(folder / name, bytes);
+    }
+    if (options.withGame && !options.gameExecutable.empty()) {
         fs::copy_file(options.gameExecutable, folder / "UnrealTournament.exe", fs::copy_options::overwrite_existing);
-    } else {
-        WriteFile(folder / "UnrealTournament.exe", "MZ" + BinaryBytes("UnrealTournament.exe", 1022));
     }
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 namespace brakkis::sample {
@@ -17,6 +18,10 @@ struct InstallationOptions {
     // Further .ini/.int files, for folders of any size.
     int extraConfigFiles = 0;
 };
+
+// Relative path ('\' between folder and name) to bytes, the game's
+// executable included as a placeholder.
+std::map<std::string, std::string> InstallationFiles(int extraConfigFiles = 0);
 
 void WriteInstallation(const std::filesystem::path& folder, const InstallationOptions& options = {});
 

@@ -4,9 +4,12 @@
 // its end line is there. Also the name of the behaviour file it reads.
 #pragma once
 
+#include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace brakkis::standin {
@@ -37,6 +40,32 @@ inline std::vector<std::string> Lines(const std::string& text) {
         lines.push_back(line);
     }
     return lines;
+}
+
+// One start as its record tells it. Only complete records count: the
+// stand-in writes each in one piece.
+struct GameStart {
+    std::string number;
+    std::string commandLine;
+    std::optional<std::string> runValue;
+    std::vector<std::string> files;  // the .ini/.int names the game could see
+};
+
+inline std::vector<GameStart> GameStarts(const std::string& folder) {
+    std::vector<GameStart> starts;
+    GameStart start;
+    for (const std::string& line : Lines(ReadWhole(folder + "\\" + kLogName))) {
+        const auto value = [&](const char* key) { return line.substr(std::strlen(key)); };
+        if (line.rfind(kStart, 0) == 0) start.number = value(kStart);
+        if (line.rfind(kCommandLine, 0) == 0) start.commandLine = value(kCommandLine);
+        if (line.rfind(kRunValue, 0) == 0) start.runValue = value(kRunValue);
+        if (line.rfind(kFiles, 0) == 0) {
+            std::istringstream names(value(kFiles));
+            for (std::string name; std::getline(names, name, '|');) start.files.push_back(name);
+        }
+        if (line == kRecordEnd) starts.push_back(std::exchange(start, GameStart{}));
+    }
+    return starts;
 }
 
 }  // namespace brakkis::standin

@@ -10,20 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/scoped_handle.h"
 #include "platform/win32/window_resources.h"
-#include "platform/win32/windows_api.h"
-#include "tests/support/wine_launcher_rig.h"
-#include "tools/sample-installation/sample_installation.h"
+#include "tests/support/real_launcher.h"
 
+namespace brakkis::wine {
 namespace {
 
-using namespace std::chrono_literals;
-using brakkis::win32::ScopedGdiObject;
-using brakkis::win32::ScopedMemoryDc;
-using brakkis::wine::WaitUntil;
-using brakkis::wine::WindowsPath;
-namespace fs = std::filesystem;
+using win32::ScopedGdiObject;
+using win32::ScopedMemoryDc;
 
 constexpr COLORREF kDesktop = RGB(0, 128, 128);  // no colour of the art
 constexpr std::uint32_t kDesktopPixel = 0x008080;  // the same as a screenshot holds it
@@ -129,7 +123,7 @@ HWND VisibleWindowOf(DWORD processId) {
     return search.found;
 }
 
-using Splash = brakkis::wine::LauncherFixture;
+using Splash = RealLauncher;
 
 TEST_F(Splash, KeyedTopmostBorderlessWindowShowsTheArtOverTheDesktopCentred) {
     HDC screen = ::GetDC(nullptr);
@@ -140,16 +134,11 @@ TEST_F(Splash, KeyedTopmostBorderlessWindowShowsTheArtOverTheDesktopCentred) {
     fs::remove(WindowsPath(BRAKKIS_SPLASH_CAPTURE));
     const Desktop desktop;
 
-    const fs::path folder = NewGameFolder(false);
-    brakkis::sample::InstallationOptions options;
-    options.gameExecutable = WindowsPath(BRAKKIS_STANDIN_EXE);
-    brakkis::sample::WriteInstallation(folder, options);
     // The stand-in keeps its main window up for a while, as a game does, but
     // opens it late: Wine without a window manager stacks a newly shown
     // window of another process above every other, topmost or not, so the
     // splash is photographed before it comes.
-    std::ofstream(folder / "standin.cfg") << "main_window_ms=10000\r\nexit_after_ms=20000\r\n";
-
+    const fs::path folder = Installation("main_window_ms=10000\r\nexit_after_ms=20000\r\n");
     const DWORD launcher = ::GetProcessId(Start(folder.string(), ""));
     ASSERT_NE(launcher, 0u);
 
@@ -260,3 +249,4 @@ TEST_F(Splash, ExeCarriesTheImagesTheVersionAndTheManifest) {
 }
 
 }  // namespace
+}  // namespace brakkis::wine

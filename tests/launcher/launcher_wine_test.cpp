@@ -1,0 +1,133 @@
+// The real "Brakkis Isle.exe" under Wine: its whole courses as a player
+// meets them, and the game folder's routines on the real file system against
+// files held open.
+#include "launcher/game_command_lines.h"
+#include "platform/win32/win32_file_system.h"
+#include "tests/support/real_launcher.h"
+
+namespace brakkis::wine {
+namespace {
+
+TEST_F(RealLauncher, EntryAndPassThroughRunsShowTheGameItsFilesAndEndWithIt) {
+    for (const std::string arguments : {"", "/silent extra"}) {
+        SCOPED_TRACE("arguments \"" + arguments + "\"");
+        const std::string folder = Installation("main_window_ms=300\r\nexit_after_ms=3000\r\n");
+        ExpectEndedAndRestored(Start(folder, arguments), folder, 60000, original_);
+        const auto starts = standin::GameStarts(folder);
+        ASSERT_EQ(starts.size(), 1u);
+        EXPECT_EQ(starts[0].commandLine,
+                  arguments.empty() ? EntryLaunchCommand(folder) : PassThroughLaunchCommand(folder, arguments));
+        EXPECT_EQ(starts[0].runValue, folder + "\\Brakkis Isle.exe /silent");
+        EXPECT_EQ(Seen(starts[0]), VisibleNames());
+    }
+}
+
+TEST_F(RealLauncher, AMissingGameIsReportedAndNothingIsTouched) {
+    const std::string folder = Installation("", false);
+    const HANDLE launcher = Start(folder, "");
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = ::FindWindowA("#32770", "Error to stat Brakkis Isle")) != nullptr; }));
+    char text[512] = {};
+    ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_STREQ(text, "Can't find the UnrealTournament Executable. Make sure this game is installed in folder's UT.");
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ExpectEndedAndRestored(launcher, folder, 20000, original_);
+}
+
+TEST_F(RealLauncher, VideoSetupRestartsTheGameOnceWithTheEntryLineAndTheChosenDevice) {
+    // The first game would play on long after its dialog: only the kill ends it in time.
+    const std::string folder = Installation(
+        "main_window_ms=300\r\n1.video_setup_at_ms=13000\r\nvideo_setup_ms=1000\r\n"
+        "new_render_device=D3DDrv.D3DRenderDevice\r\n1.exit_after_ms=120000\r\n2.exit_after_ms=3000\r\n");
+    const HANDLE launcher = Start(folder, "DM-Deck16");
+    Files expected = original_;
+    for (const auto& [name, old] : {std::pair{"UnrealTournament.ini", sample::kGameRenderDevice},
+                                    std::pair{"Brakkis.ini", sample::kModRenderDevice}}) {
+        expected[name].replace(expected[name].find(old), std::string(old).size(), "GameRenderDevice=D3DDrv.D3DRenderDevice");
+    }
+    ExpectEndedAndRestored(launcher, folder, 90000, expected);
+    const auto starts = standin::GameStarts(folder);
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_EQ(starts[1].commandLine, EntryLaunchCommand(folder));
+    EXPECT_EQ(Seen(starts[1]), VisibleNames());
+    EXPECT_EQ(ProcessesLeft(), 0u) << "the first game was not ended";
+}
+
+TEST_F(RealLauncher, ARecoveryDialogInPlaceOfTheGameWindowKeepsTheLauncherUntilTheGameEnds) {
+    const std::string folder =
+        Installation("main_window_ms=300\r\nrecovery_at_ms=13000\r\nrecovery_ms=2000\r\nexit_after_ms=38000\r\n");
+    const HANDLE launcher = Start(folder, "");
+    ASSERT_TRUE(WaitUntil([] { return Found("Unreal Tournament Recovery Mode") && !Found("Brakkis"); }, 40s));
+    ASSERT_TRUE(WaitUntil([] { return Found("Brakkis"); }, 30s));
+    EXPECT_EQ(::WaitForSingleObject(launcher, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "left while the game ran";
+    EXPECT_TRUE(fs::exists(folder + "\\Brakkis_Temp"));
+    ExpectEndedAndRestored(launcher, folder, 60000, original_);
+    EXPECT_EQ(standin::GameStarts(folder).size(), 1u);
+}
+
+TEST_F(RealLauncher, AfterACrashTheRepairRestoresAndStaysHiddenWithoutAGame) {
+    const std::string folder = Installation("main_window_ms=300\r\nexit_after_ms=120000\r\n");
+    Start(folder, "");
+    ASSERT_TRUE(WaitUntil([&] { return standin::GameStarts(folder).size() == 1; }));
+    // The machine goes down with the launcher and the game in it.
+    ::TerminateJobObject(job_.Get(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return ProcessesLeft() == 0; }, 10s));
+    ASSERT_TRUE(fs::exists(folder + "\\Brakkis_Temp") && RunValue());
+
+    const HANDLE repair = Start(folder, " /SiLeNt  ");
+    ASSERT_TRUE(WaitUntil([&] { return !RunValue() && !fs::exists(folder + "\\Brakkis_Temp"); }));
+    EXPECT_EQ(Differences(original_, Snapshot(folder)), "");
+    EXPECT_EQ(::WaitForSingleObject(repair, 2000), static_cast<DWORD>(WAIT_TIMEOUT)) << "the repair left";
+    EXPECT_FALSE(Found("Brakkis"));
+    EXPECT_EQ(standin::GameStarts(folder).size(), 1u) << "the repair started the game";
+}
+
+// The Win32 calls take the folder's name in the ANSI code page byte for byte.
+TEST_F(RealLauncher, TheRepairWorksInAFolderNamedInTheAnsiCodePage) {
+    const std::string folder = Installation("") + "\\Spiele f\xFCr Brakkis \xE9";
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr) && ::CreateDirectoryA((folder + "\\Brakkis_Temp").c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileA(WindowsPath(BRAKKIS_LAUNCHER_EXE).c_str(), (folder + "\\Brakkis Isle.exe").c_str(), TRUE));
+    const auto write = [](const std::string& path, const std::string& bytes) {
+        ScopedKernelHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    };
+    write(folder + "\\UnrealTournament.int", "[General]\r\nProduct=Brakkis\r\n");
+    write(folder + "\\Brakkis_Temp\\User.ini", "[DefaultPlayer]\r\n");
+    Start(folder, "/silent");
+    EXPECT_TRUE(WaitUntil([&] {
+        return ::GetFileAttributesA((folder + "\\User.ini").c_str()) != INVALID_FILE_ATTRIBUTES &&
+               ::GetFileAttributesA((folder + "\\Brakkis_Temp").c_str()) == INVALID_FILE_ATTRIBUTES;
+    }));
+}
+
+// Another program holding a file without sharing it: that file stays where
+// it is, everything else is staged, and the next restore finishes the job.
+TEST(GameFilesOnWindows, AHeldFileWaitsWhereItIsForTheNextRoutine) {
+    const std::string folder = (fs::temp_directory_path() / ("brakkis-held-" + std::to_string(::GetCurrentProcessId()))).string();
+    sample::WriteInstallation(folder);
+    const Files original = Snapshot(folder);
+    const auto file = CreateWin32FileSystem();
+    GameFiles game(*file, folder);
+    const auto hold = [](const std::string& path) {
+        return ScopedKernelHandle(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    };
+    {
+        const auto user = hold(folder + "\\User.ini"), product = hold(folder + "\\UnrealTournament.int");
+        game.StageGameFiles();
+        EXPECT_TRUE(fs::exists(folder + "\\User.ini") && fs::exists(folder + "\\Brakkis_Temp\\Default.ini"));
+    }
+    EXPECT_EQ(ReadWhole(folder + "\\UnrealTournament.int"), original.at("UnrealTournament.int"));
+    game.StageGameFiles();
+    {
+        const auto hidden = hold(folder + "\\Brakkis_Temp\\User.ini");
+        game.RestoreGameFiles();
+        EXPECT_TRUE(fs::exists(folder + "\\Brakkis_Temp\\User.ini") && fs::exists(folder + "\\Default.ini"));
+    }
+    game.RestoreGameFiles();
+    EXPECT_EQ(Differences(original, Snapshot(folder)), "");
+    fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace brakkis::wine
