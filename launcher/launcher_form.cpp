@@ -21,6 +21,17 @@ CRegistry& LauncherForm::Registry() {
     return *registry_;
 }
 
+CRegistry& LauncherForm::UserRegistry() {
+    if (!userRegistry_) {
+        userRegistry_ = std::make_unique<CRegistry>(ports_.registry, ports_.runtime.ExeName());
+        userRegistry_->SetClassKey(static_cast<std::int32_t>(reg::kCurrentUser));
+        userRegistry_->SetSectionKey(texts::kRunKey);
+        userRegistry_->SetValueType(static_cast<std::int32_t>(reg::kSz));
+        userRegistry_->SetValueKey(texts::kRunValueName);
+    }
+    return *userRegistry_;
+}
+
 CLayer& LauncherForm::Layer() {
     if (!layer_) layer_ = std::make_unique<CLayer>(ports_.windows);
     return *layer_;
@@ -44,17 +55,24 @@ void LauncherForm::OnLoad() {
         r.SetValueKey(texts::kRunValueName);
     });
 
-    if (UnlessFalse([&] { return IsSilentSwitch(ports_.runtime.CommandLine()); })) {
-        SkipOnError([&] { ports_.runtime.SetVisible(false); });
-        SkipOnError([&] { Game().RestoreGameFiles(); });
-        if (UnlessFalse([&] { return Registry().ValueExists(); })) SkipOnError([&] { Registry().DeleteValue(); });
-        return;  // stays resident and hidden under the watch
-    }
+    if (UnlessFalse([&] { return IsSilentSwitch(ports_.runtime.CommandLine()); })) return Repair();
 
     if (UnlessFalse([&] { return !Files().FileExists(GameFolder() + "\\" + texts::kGameExe); })) {
         SkipOnError([&] { ports_.runtime.MsgBox(texts::kMissingGameText, kCriticalStop, texts::kMissingGameTitle); });
         SkipOnError([&] { ports_.runtime.Unload(); });
         return;
+    }
+    // One launcher per game folder: a second start only points at the first.
+    if (!UnlessFalse([&] { return ports_.instances.ClaimRun(GameFolder()); })) {
+        SkipOnError([&] { ports_.instances.BringRunToFront(GameFolder()); });
+        return LeaveUntouched();
+    }
+    if (!UnlessFalse([&] { return Files().FolderWritable(GameFolder()); })) {
+        SkipOnError([&] {
+            ports_.runtime.MsgBox(texts::kReadOnlyFolderText + GameFolder() + texts::kReadOnlyFolderAdvice, kCriticalStop,
+                                  texts::kReadOnlyFolderTitle);
+        });
+        return LeaveUntouched();
     }
 
     SkipOnError([&] {
@@ -65,8 +83,8 @@ void LauncherForm::OnLoad() {
     SkipOnError([&] { ports_.runtime.SetVisible(true); });
     // Written before any file moves: a crash from here on is repaired at the
     // next logon.
-    SkipOnError([&] { Registry().SetValue(GameFolder() + "\\" + texts::kExeFileName + " " + texts::kSilentSwitch); });
-    SkipOnError([&] { Game().StageGameFiles(); });
+    WriteRecoveryValue();
+    WithFilesLocked([&] { Game().StageGameFiles(); });
 
     // A command line that cannot be read counts as empty: the entry form runs.
     std::string arguments;
@@ -84,9 +102,45 @@ void LauncherForm::OnLoad() {
     });
 }
 
+// Repairs what a crashed run left, then stays resident and hidden under the
+// watch, unless a normal run of the folder is on: then everything is its own.
+void LauncherForm::Repair() {
+    repairing_ = true;
+    SkipOnError([&] { ports_.runtime.SetVisible(false); });
+    bool runOn = false;
+    WithFilesLocked([&] {
+        runOn = ports_.instances.RunClaimed(GameFolder());
+        if (!runOn) Game().RestoreGameFiles();
+    });
+    if (runOn) return LeaveUntouched();
+    for (CRegistry* registry : {&Registry(), &UserRegistry()}) {
+        if (UnlessFalse([&] { return registry->ValueExists(); })) SkipOnError([&] { registry->DeleteValue(); });
+    }
+}
+
+void LauncherForm::WriteRecoveryValue() {
+    const std::string data = GameFolder() + "\\" + texts::kExeFileName + " " + texts::kSilentSwitch;
+    if (!SkipOnError([&] { Registry().SetValue(data); })) SkipOnError([&] { UserRegistry().SetValue(data); });
+}
+
+template <class Routine>
+void LauncherForm::WithFilesLocked(Routine routine) {
+    const bool locked = SkipOnError([&] { ports_.instances.LockFiles(GameFolder()); });
+    SkipOnError(routine);
+    if (locked) SkipOnError([&] { ports_.instances.UnlockFiles(GameFolder()); });
+}
+
+void LauncherForm::LeaveUntouched() {
+    leaveUntouched_ = true;
+    SkipOnError([&] { ports_.runtime.Unload(); });
+}
+
 void LauncherForm::OnUnload() {
-    SkipOnError([&] { Game().RestoreGameFiles(); });
-    SkipOnError([&] { Registry().DeleteValue(); });
+    if (!leaveUntouched_) {
+        WithFilesLocked([&] { Game().RestoreGameFiles(); });
+        SkipOnError([&] { Registry().DeleteValue(); });
+        SkipOnError([&] { UserRegistry().DeleteValue(); });
+    }
     fileSystem_.reset();
 }
 

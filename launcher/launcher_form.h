@@ -34,10 +34,21 @@ public:
 
 private:
     CRegistry& Registry();
+    // The same value under the user's own Run key, for a user the machine's
+    // refuses: the crash repair is worth more than where it is registered.
+    CRegistry& UserRegistry();
     CLayer& Layer();
     FileSystem& Files();
     std::string GameFolder();
     GameFiles Game() { return GameFiles(Files(), GameFolder()); }
+
+    void Repair();
+    void WriteRecoveryValue();
+    // Ends the program without the unload's restore: the folder and the
+    // recovery value are another launcher's, or were never touched.
+    void LeaveUntouched();
+    template <class Routine>
+    void WithFilesLocked(Routine routine);
 
     bool Found(const char* title);
     void WatchTick();
@@ -46,11 +57,14 @@ private:
 
     Ports& ports_;
     std::unique_ptr<CRegistry> registry_;
+    std::unique_ptr<CRegistry> userRegistry_;
     std::unique_ptr<CLayer> layer_;
     std::unique_ptr<FileSystem> fileSystem_;
     std::unique_ptr<Shell> shell_;
     std::unique_ptr<ModEnumWindows> enumWindows_;
     WatchState watch_;
+    bool repairing_ = false;
+    bool leaveUntouched_ = false;
 };
 
 }  // namespace brakkis

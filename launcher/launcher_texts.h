@@ -23,4 +23,12 @@ inline constexpr char kMissingGameText[] =
     "Can't find the UnrealTournament Executable. Make sure this game is installed in folder's UT.";
 inline constexpr char kMissingGameTitle[] = "Error to stat Brakkis Isle";
 
+inline constexpr char kReadOnlyFolderTitle[] = "Brakkis Isle";
+inline constexpr char kReadOnlyFolderText[] = "Brakkis Isle may not change the files in the game folder\n\n";
+inline constexpr char kReadOnlyFolderAdvice[] =
+    "\n\nWhile Brakkis runs, the game's settings are set aside in that folder and put back afterwards, "
+    "and this Windows user may not write there. Nothing has been changed.\n\n"
+    "Start Brakkis Isle as administrator (right-click it, \"Run as administrator\"), or move Unreal Tournament "
+    "to a folder you may write to, such as C:\\Games.";
+
 }  // namespace brakkis::texts

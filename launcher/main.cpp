@@ -2,6 +2,7 @@
 #include "launcher/launcher_form.h"
 #include "platform/win32/win32_dll_search.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_launcher_instances.h"
 #include "platform/win32/win32_process_calls.h"
 #include "platform/win32/win32_registry_calls.h"
 #include "platform/win32/win32_shell.h"
@@ -20,12 +21,14 @@ int main() {
     brakkis::Win32Sleeper sleeper;
     const auto processes = brakkis::CreateWin32ProcessCalls();
     const auto windowEnum = brakkis::CreateWin32WindowEnumCalls();
+    const auto instances = brakkis::CreateWin32LauncherInstances();
     brakkis::Ports ports{runtime,
                          *windows,
                          registry,
                          sleeper,
                          *processes,
                          *windowEnum,
+                         *instances,
                          [] { return brakkis::CreateWin32FileSystem(); },
                          [] { return brakkis::CreateWin32Shell(); }};
     brakkis::LauncherForm form(ports);

@@ -15,6 +15,10 @@ using texts::kVideoSetupTitle;
 bool LauncherForm::Found(const char* title) { return ports_.windows.FindWindowByTitle(title) != 0; }
 
 void LauncherForm::OnTick() {
+    // A repair waiting resident steps aside for a normal run of its folder.
+    bool runOn = false;
+    if (repairing_) SkipOnError([&] { runOn = ports_.instances.RunClaimed(GameFolder()); });
+    if (runOn) return LeaveUntouched();
     try {
         WatchTick();
     } catch (...) {

@@ -37,6 +37,10 @@ public:
     // The last component may hold '*' and '?' wildcards.
     virtual bool FileExists(const std::string& path) = 0;
     virtual bool FolderExists(const std::string& path) = 0;
+    // False only when the folder's permissions say for certain that this
+    // user may not add files to it; a question that cannot be answered
+    // counts as yes. Asks without writing anything.
+    virtual bool FolderWritable(const std::string& path) = 0;
     virtual void CreateFolder(const std::string& path) = 0;
     // Without force, a read-only file anywhere inside makes it fail before
     // anything is deleted.

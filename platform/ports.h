@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/file_system.h"
+#include "platform/launcher_instances.h"
 #include "platform/process_calls.h"
 #include "platform/registry_calls.h"
 #include "platform/shell.h"
@@ -22,6 +23,7 @@ struct Ports {
     Sleeper& sleeper;
     ProcessCalls& processes;
     WindowEnumCalls& windowEnum;
+    LauncherInstances& instances;
     // Service objects are created on first use; creation may raise.
     std::function<std::unique_ptr<FileSystem>()> createFileSystem;
     std::function<std::unique_ptr<Shell>()> createShell;

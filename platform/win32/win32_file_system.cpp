@@ -249,6 +249,33 @@ public:
 
     bool FolderExists(const std::string& path) override { return IsFolder(TrimFolder(path)); }
 
+    // The folder's own permissions asked for the right to add files and
+    // folders; taking one away (deleting) is the files' own right. Any call
+    // that fails leaves the answer yes: only a certain no may stop a player.
+    bool FolderWritable(const std::string& path) override {
+        const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+        DWORD size = 0;
+        ::GetFileSecurityA(TrimFolder(path).c_str(), parts, nullptr, 0, &size);
+        std::vector<char> descriptor(size);
+        ScopedKernelHandle token, impersonation;
+        if (size == 0 || !::GetFileSecurityA(TrimFolder(path).c_str(), parts, descriptor.data(), size, &size) ||
+            !::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, token.Receive()) ||
+            !::DuplicateToken(token.Get(), SecurityImpersonation, impersonation.Receive())) {
+            return true;
+        }
+        GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+        DWORD wanted = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY, granted = 0;
+        PRIVILEGE_SET privileges{};
+        DWORD privilegesSize = sizeof privileges;
+        BOOL allowed = TRUE;
+        ::MapGenericMask(&wanted, &mapping);
+        if (!::AccessCheck(descriptor.data(), impersonation.Get(), wanted, &mapping, &privileges, &privilegesSize,
+                           &granted, &allowed)) {
+            return true;
+        }
+        return allowed != FALSE;
+    }
+
     void CreateFolder(const std::string& path) override {
         if (!::CreateDirectoryA(TrimFolder(path).c_str(), nullptr)) RaiseLastError();
     }

@@ -10,7 +10,7 @@
 namespace brakkis {
 namespace {
 
-constexpr char kClassName[] = "BrakkisIsleSplash";
+constexpr const char* kClassName = kSplashClassName;
 constexpr UINT_PTR kWatchTimer = 1;
 constexpr UINT kWatchIntervalMs = 100;
 constexpr COLORREF kKeyColour = 0x00FF00FF;  // magenta: the colour start-up keys out
@@ -276,7 +276,9 @@ std::int32_t Win32WindowRuntime::MsgBox(const std::string& text, std::int32_t st
 }
 
 void Win32WindowRuntime::SetVisible(bool visible) {
-    if (window_->hwnd) ::ShowWindow(window_->hwnd, visible ? SW_SHOW : SW_HIDE);
+    // Shown without being activated: the splash stays on top of the game
+    // but never takes the keyboard from it.
+    if (window_->hwnd) ::ShowWindow(window_->hwnd, visible ? SW_SHOWNA : SW_HIDE);
 }
 
 bool Win32WindowRuntime::Visible() { return window_->hwnd && ::IsWindowVisible(window_->hwnd); }

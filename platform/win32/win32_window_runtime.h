@@ -10,6 +10,9 @@
 
 namespace brakkis {
 
+// The splash window's class, by which other launchers find it.
+inline constexpr char kSplashClassName[] = "BrakkisIsleSplash";
+
 class Win32WindowRuntime final : public WindowRuntime {
 public:
     Win32WindowRuntime();

@@ -140,6 +140,12 @@ bool FakeFileSystem::FolderExists(const std::string& path) {
     return disk_.IsFolder(path);
 }
 
+bool FakeFileSystem::FolderWritable(const std::string& path) {
+    disk_.Announce("FolderWritable " + path);
+    const auto it = disk_.Find(path);
+    return it == disk_.entries.end() || !it->second.readOnly;
+}
+
 void FakeFileSystem::CreateFolder(const std::string& path) {
     disk_.Announce("CreateFolder " + path);
     if (!disk_.IsFolder(Split(Trimmed(path)).first)) RaiseFileError(errnum::kPathNotFound);

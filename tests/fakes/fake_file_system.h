@@ -18,7 +18,7 @@ namespace brakkis::fakes {
 struct FakeDisk {
     struct Entry {
         bool folder = false;
-        bool readOnly = false;
+        bool readOnly = false;  // a folder: its user may not add to it
         std::string bytes;
     };
     // By full path as spelled.
@@ -42,6 +42,7 @@ public:
     explicit FakeFileSystem(FakeDisk& disk) : disk_(disk) {}
     bool FileExists(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
+    bool FolderWritable(const std::string& path) override;
     void CreateFolder(const std::string& path) override;
     void DeleteFolder(const std::string& path, bool force) override;
     void MoveFile(const std::string& source, const std::string& destination) override;

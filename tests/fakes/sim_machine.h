@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/launcher_instances.h"
 #include "platform/shell.h"
 #include "platform/window_calls.h"
 #include "platform/window_runtime.h"
@@ -165,6 +167,26 @@ public:
 
 private:
     SimMachine& m_;
+};
+
+// The launchers of one machine meet here: rigs given the same object are
+// launchers in separate processes.
+class SimInstances : public LauncherInstances {
+public:
+    bool ClaimRun(const std::string& gameFolder) override { return runs.insert(gameFolder).second; }
+    bool RunClaimed(const std::string& gameFolder) override { return runs.count(gameFolder) != 0; }
+    void LockFiles(const std::string& gameFolder) override {
+        if (whileLocking) whileLocking(gameFolder);
+        ++locks;
+    }
+    void UnlockFiles(const std::string&) override { --locks; }
+    void BringRunToFront(const std::string& gameFolder) override { broughtToFront.push_back(gameFolder); }
+
+    std::set<std::string> runs;
+    int locks = 0;
+    // What other launchers do while this one waits for the files.
+    std::function<void(const std::string&)> whileLocking;
+    std::vector<std::string> broughtToFront;
 };
 
 class SimShell : public Shell {

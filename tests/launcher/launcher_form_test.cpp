@@ -40,7 +40,7 @@ protected:
     // A game that shows its window for a while, then ends; what it found.
     void PlayBriefly() {
         rig.machine.SetProgram([this](sim::SimMachine& m, sim::SimProcess& game) {
-            runValueAtStart = rig.RunValue();
+            runValueAtStart = rig.RunValue() + "|" + rig.RunValue(reg::kCurrentUser);
             folderAtStart = rig.Folder();
             splashAtStart = *m.Window(m.formHwnd);
             Window(game, "Brakkis", m.Now() + 500, m.Now() + 15000);
@@ -60,7 +60,7 @@ TEST_F(Launcher, ANormalRunProtectsThePlayerBeforeTheGameAndPutsAllBackAfterIt) 
     PlayBriefly();
     rig.Run("", 60000);
 
-    EXPECT_EQ(runValueAtStart, kRunData);
+    EXPECT_EQ(runValueAtStart, kRunData + "|(none)");
     EXPECT_EQ(folderAtStart.count("Brakkis_Temp\\User.ini"), 1u);
     ASSERT_EQ(rig.machine.runs.size(), 1u);
     EXPECT_EQ(rig.machine.runs[0].command, kEntry);
@@ -92,7 +92,7 @@ TEST_F(Launcher, TheCommandLineChoosesTheRepairOrTheGamesCommandLine) {
         run.machine.SetProgram([](sim::SimMachine& m, sim::SimProcess& game) { m.EndProcess(game.pid); });
         run.Run(arguments, 100);
         ASSERT_EQ(run.machine.runs.size(), command.empty() ? 0u : 1u) << arguments;
-        if (!command.empty()) EXPECT_EQ(run.machine.runs[0].command, command);
+        EXPECT_EQ(command.empty() ? "" : run.machine.runs[0].command, command);
         EXPECT_EQ(run.Visible(), !command.empty()) << arguments;
     }
 }
@@ -104,9 +104,11 @@ TEST_F(Launcher, TheRepairRestoresDeletesItsOwnValueOnlyAndStaysHidden) {
         fakes::FakeFileSystem files(repair.disk);
         GameFiles(files, kGame).StageGameFiles();
         repair.SetRunValue(type, kRunData);
+        repair.SetRunValue(reg::kSz, kRunData, reg::kCurrentUser);
         repair.Run("/silent", 60000);
         EXPECT_EQ(Differences(original, repair.Folder()), "");
         EXPECT_EQ(repair.RunValue() == "(none)", type == reg::kSz);
+        EXPECT_EQ(repair.RunValue(reg::kCurrentUser), "(none)");
         EXPECT_TRUE(repair.machine.runs.empty());
         EXPECT_FALSE(repair.Visible());
         EXPECT_TRUE(repair.machine.FormLoaded());
@@ -128,6 +130,68 @@ TEST_F(Launcher, AMissingGameIsReportedAndNothingIsTouched) {
         EXPECT_TRUE(run.machine.runs.empty());
         EXPECT_EQ(run.RunValue(), "(none)");
         EXPECT_EQ(run.Folder(), (Files{{"User.ini", "[DefaultPlayer]\r\n"}}));
+    }
+}
+
+// A standard user: the machine's Run key refuses the value, the user's own
+// takes it; a folder the user may not write is said so, and nothing changes.
+TEST_F(Launcher, AStandardUserKeepsTheRepairAndHearsWhatToDoAboutAFolderItMayNotWrite) {
+    rig.registry.DenyWrites(reg::kLocalMachine);
+    PlayBriefly();
+    rig.Run("", 60000);
+    EXPECT_EQ(runValueAtStart, "(none)|" + kRunData);
+    EXPECT_EQ(rig.RunValue(reg::kCurrentUser), "(none)");
+
+    LauncherRig locked;
+    Install(locked.disk);
+    locked.disk.entries.at(kGame).readOnly = true;
+    locked.Run("", 1000);
+    ASSERT_EQ(locked.machine.messageBoxes.size(), 1u);
+    const sim::MessageBoxCall& box = locked.machine.messageBoxes[0];
+    EXPECT_EQ(box.title + "|" + std::to_string(box.style), "Brakkis Isle|16");
+    for (const std::string& part : {kGame, std::string("administrator"), std::string("move Unreal Tournament")}) {
+        EXPECT_NE(box.text.find(part), std::string::npos) << part;
+    }
+    EXPECT_TRUE(locked.machine.runs.empty());
+    EXPECT_FALSE(locked.machine.FormLoaded());
+    EXPECT_EQ(locked.RunValue() + locked.RunValue(reg::kCurrentUser), "(none)(none)");
+    EXPECT_EQ(Differences(original, locked.Folder()), "");
+}
+
+// Another launcher's normal run holds the folder: a second start only points
+// at it, a repair changes nothing, and a resident repair steps aside.
+TEST_F(Launcher, OneLauncherPerGameFolder) {
+    const auto othersRun = [&](LauncherRig& run) {
+        Install(run.disk);
+        fakes::FakeFileSystem files(run.disk);
+        GameFiles(files, kGame).StageGameFiles();
+        run.SetRunValue(reg::kSz, kRunData);
+        run.instances.runs.insert(kGame);
+        return run.Folder();
+    };
+    for (const char* arguments : {"", "/silent"}) {
+        LauncherRig second;
+        const Files staged = othersRun(second);
+        second.Run(arguments, 1000);
+        EXPECT_EQ(Differences(staged, second.Folder()), "") << arguments;
+        EXPECT_EQ(second.RunValue(), kRunData);
+        EXPECT_TRUE(second.machine.runs.empty());
+        EXPECT_FALSE(second.machine.FormLoaded());
+        EXPECT_EQ(second.instances.broughtToFront.size(), *arguments ? 0u : 1u);
+    }
+    // The run may begin while the repair waits for the files, or later.
+    for (const bool whileWaiting : {true, false}) {
+        LauncherRig resident;
+        Install(resident.disk);
+        Files staged;
+        if (whileWaiting) resident.instances.whileLocking = [&](const std::string&) { staged = othersRun(resident); };
+        resident.Run("/silent", 1000);
+        ASSERT_EQ(resident.machine.FormLoaded(), !whileWaiting);
+        if (!whileWaiting) staged = othersRun(resident);
+        resident.machine.Pump([] { return false; }, resident.machine.Now() + 500);
+        EXPECT_FALSE(resident.machine.FormLoaded());
+        EXPECT_EQ(Differences(staged, resident.Folder()), "");
+        EXPECT_EQ(resident.RunValue(), kRunData);
     }
 }
 
@@ -157,7 +221,7 @@ TEST_F(Launcher, ACrashAtAnyFileOperationOfAStartFindsTheRecoveryValueInPlace) {
         start.Run("", 100);
         if (!folder) break;
         ++crashes;
-        if (*folder != original) EXPECT_EQ(value, kRunData) << "crash before operation " << k;
+        EXPECT_EQ(*folder == original ? kRunData : value, kRunData) << "crash before operation " << k;
     }
     EXPECT_GT(crashes, 30);
 }

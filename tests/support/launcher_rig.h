@@ -55,11 +55,11 @@ struct LauncherRig {
     Files Folder() const { return disk.Below(kGame); }
 
     // The data of the recovery value, or "(none)".
-    std::string RunValue() {
+    std::string RunValue(RegKey root = reg::kLocalMachine) {
         RegKey key = 0;
         std::uint32_t type = 0, size = 0;
         std::string data = "(none)";
-        registry.OpenKeyEx(reg::kLocalMachine, texts::kRunKey, 0, reg::kQueryValue, &key);
+        registry.OpenKeyEx(root, texts::kRunKey, 0, reg::kQueryValue, &key);
         if (registry.QueryValueEx(key, texts::kRunValueName, &type, nullptr, &size) == 0) {
             data.assign(size, '\0');
             registry.QueryValueEx(key, texts::kRunValueName, &type, reinterpret_cast<std::uint8_t*>(data.data()), &size);
@@ -69,9 +69,9 @@ struct LauncherRig {
         return data;
     }
 
-    void SetRunValue(std::uint32_t type, const std::string& data) {
+    void SetRunValue(std::uint32_t type, const std::string& data, RegKey root = reg::kLocalMachine) {
         RegKey key = 0;
-        registry.CreateKeyEx(reg::kLocalMachine, texts::kRunKey, 0, reg::kAllButDelete, &key, nullptr);
+        registry.CreateKeyEx(root, texts::kRunKey, 0, reg::kAllButDelete, &key, nullptr);
         registry.SetValueEx(key, texts::kRunValueName, type, reinterpret_cast<const std::uint8_t*>(data.c_str()),
                             static_cast<std::uint32_t>(data.size() + (type == reg::kSz)));
         registry.CloseKey(key);
@@ -96,9 +96,11 @@ struct LauncherRig {
     sim::SimProcessMachine processMachine;
     sim::SimProcessCalls processCalls{processMachine};
     sim::SimWindowEnumCalls windowEnum{processMachine};
+    sim::SimInstances ownInstances;
+    sim::SimInstances& instances = ownInstances;
     bool failFileSystem = false;
     bool failShell = false;
-    Ports ports{runtime, windows, registry, runtime, processCalls, windowEnum,
+    Ports ports{runtime, windows, registry, runtime, processCalls, windowEnum, instances,
                 [this]() -> std::unique_ptr<FileSystem> {
                     if (failFileSystem) throw RaisedError(429, "Brakkis Isle", "ActiveX component can't create object");
                     return std::make_unique<fakes::FakeFileSystem>(disk);
