@@ -3,15 +3,28 @@
 // files held open.
 #include "launcher/game_command_lines.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_window_runtime.h"
 #include "tests/support/real_launcher.h"
 
 namespace brakkis::wine {
 namespace {
 
+std::string Utf16(const std::string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char c : text) bytes.append({c, '\0'});
+    return bytes;
+}
+
+// The second run's game reads its localisation in UTF-16, and titles its
+// window from it all the same.
 TEST_F(RealLauncher, EntryAndPassThroughRunsShowTheGameItsFilesAndEndWithIt) {
     for (const std::string arguments : {"", "/silent extra"}) {
         SCOPED_TRACE("arguments \"" + arguments + "\"");
         const std::string folder = Installation("main_window_ms=300\r\nexit_after_ms=3000\r\n");
+        if (!arguments.empty()) {
+            std::ofstream(folder + "\\UnrealTournament.int", std::ios::binary) << Utf16(original_["UnrealTournament.int"]);
+            original_ = Snapshot(folder);
+        }
         ExpectEndedAndRestored(Start(folder, arguments), folder, 60000, original_);
         const auto starts = standin::GameStarts(folder);
         ASSERT_EQ(starts.size(), 1u);
@@ -34,12 +47,26 @@ TEST_F(RealLauncher, AMissingGameIsReportedAndNothingIsTouched) {
     ExpectEndedAndRestored(launcher, folder, 20000, original_);
 }
 
-TEST_F(RealLauncher, VideoSetupRestartsTheGameOnceWithTheEntryLineAndTheChosenDevice) {
+// A repair left resident by an earlier logon, then the player's run: the
+// repair steps aside, a second start and a repair started meanwhile change
+// nothing, and the run goes on through the video dialog's restart.
+TEST_F(RealLauncher, OneLauncherPerFolderThroughAVideoSetupRestart) {
     // The first game would play on long after its dialog: only the kill ends it in time.
     const std::string folder = Installation(
-        "main_window_ms=300\r\n1.video_setup_at_ms=13000\r\nvideo_setup_ms=1000\r\n"
+        "main_window_ms=300\r\n1.video_setup_at_ms=16000\r\nvideo_setup_ms=1000\r\n"
         "new_render_device=D3DDrv.D3DRenderDevice\r\n1.exit_after_ms=120000\r\n2.exit_after_ms=3000\r\n");
+    const HANDLE repair = Start(folder, "/silent");
+    EXPECT_EQ(::WaitForSingleObject(repair, 2000), static_cast<DWORD>(WAIT_TIMEOUT)) << "the repair is resident";
     const HANDLE launcher = Start(folder, "DM-Deck16");
+    ASSERT_TRUE(WaitUntil([&] { return standin::GameStarts(folder).size() == 1; }));
+    EXPECT_EQ(::WaitForSingleObject(repair, 5000), WAIT_OBJECT_0) << "the repair did not step aside";
+    const Files staged = Snapshot(folder);
+    for (const char* arguments : {"", "/silent"}) {
+        EXPECT_EQ(::WaitForSingleObject(Start(folder, arguments), 10000), WAIT_OBJECT_0) << arguments;
+        EXPECT_EQ(Differences(staged, Snapshot(folder)), "") << arguments;
+    }
+    EXPECT_EQ(RunValue(), folder + "\\Brakkis Isle.exe /silent");
+
     Files expected = original_;
     for (const auto& [name, old] : {std::pair{"UnrealTournament.ini", sample::kGameRenderDevice},
                                     std::pair{"Brakkis.ini", sample::kModRenderDevice}}) {
@@ -59,6 +86,9 @@ TEST_F(RealLauncher, ARecoveryDialogInPlaceOfTheGameWindowKeepsTheLauncherUntilT
     const HANDLE launcher = Start(folder, "");
     ASSERT_TRUE(WaitUntil([] { return Found("Unreal Tournament Recovery Mode") && !Found("Brakkis"); }, 40s));
     ASSERT_TRUE(WaitUntil([] { return Found("Brakkis"); }, 30s));
+    // Shown again once the dialog has gone, the splash leaves the keyboard to the game.
+    ASSERT_TRUE(WaitUntil([] { return ::IsWindowVisible(::FindWindowA(kSplashClassName, nullptr)); }, 20s));
+    EXPECT_EQ(::GetForegroundWindow(), ::FindWindowA(nullptr, "Brakkis"));
     EXPECT_EQ(::WaitForSingleObject(launcher, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "left while the game ran";
     EXPECT_TRUE(fs::exists(folder + "\\Brakkis_Temp"));
     ExpectEndedAndRestored(launcher, folder, 60000, original_);
@@ -73,6 +103,12 @@ TEST_F(RealLauncher, AfterACrashTheRepairRestoresAndStaysHiddenWithoutAGame) {
     ::TerminateJobObject(job_.Get(), 1);
     ASSERT_TRUE(WaitUntil([&] { return ProcessesLeft() == 0; }, 10s));
     ASSERT_TRUE(fs::exists(folder + "\\Brakkis_Temp") && RunValue());
+    // As a rewrite cut short leaves them; only that very ending goes.
+    for (const char* pending : {"\\UnrealTournament.int.~brakkis.tmp", "\\Brakkis_Temp\\User.ini.~brakkis.tmp"}) {
+        std::ofstream(folder + pending) << "half";
+    }
+    std::ofstream(folder + "\\Notes.~brakkis.tmp.txt") << "mine";
+    original_["Notes.~brakkis.tmp.txt"] = "mine";
 
     const HANDLE repair = Start(folder, " /SiLeNt  ");
     ASSERT_TRUE(WaitUntil([&] { return !RunValue() && !fs::exists(folder + "\\Brakkis_Temp"); }));

@@ -36,6 +36,7 @@ struct Behaviour {
     std::optional<long> recoveryAtMs;
     long recoveryMs = 2000;
     std::optional<long> exitAfterMs = 0;  // none: until the main window is closed
+    std::optional<long> restartAtMs;      // the game starts itself anew, as after a change of renderer
 };
 
 std::string Trim(const std::string& text) {
@@ -75,6 +76,7 @@ Behaviour ReadBehaviour(const std::string& path, int start) {
         if (key == "recovery_at_ms") b.recoveryAtMs = value == "never" ? std::nullopt : std::optional(ms);
         if (key == "recovery_ms") b.recoveryMs = ms;
         if (key == "exit_after_ms") b.exitAfterMs = value == "never" ? std::nullopt : std::optional(ms);
+        if (key == "restart_at_ms") b.restartAtMs = value == "never" ? std::nullopt : std::optional(ms);
     }
     return b;
 }
@@ -128,10 +130,22 @@ bool AppendRecord(const std::string& logPath, const std::string& record) {
     return file && ::WriteFile(file.Get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
 }
 
+// The game reads its localisation in ANSI, UTF-8 or UTF-16 with a mark; the
+// keys the stand-in looks for are ASCII, so the low byte of each character
+// of UTF-16 text is enough.
+std::string LocalisationText(const std::string& path) {
+    std::string bytes = ReadWhole(path);
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return bytes.substr(3);
+    if (bytes.rfind("\xFF\xFE", 0) != 0) return bytes;
+    std::string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) text += bytes[i + 1] ? '?' : bytes[i];
+    return text;
+}
+
 // The value of "Key=" in the game's localisation, which is where the game
 // takes its window titles from.
 std::string GeneralValue(const std::string& folder, const std::string& key, const std::string& fallback) {
-    for (const std::string& line : Lines(ReadWhole(folder + "\\UnrealTournament.int"))) {
+    for (const std::string& line : Lines(LocalisationText(folder + "\\UnrealTournament.int"))) {
         if (ascii::StartsWithNoCase(line, key + "=")) return line.substr(key.size() + 1);
     }
     return fallback;
@@ -152,7 +166,7 @@ void WriteRenderDevice(const std::string& iniPath, const std::string& device) {
     std::ofstream(iniPath, std::ios::binary | std::ios::trunc) << after;
 }
 
-enum Timer : UINT_PTR { kMainDue = 1, kVideoUp, kVideoDone, kRecoveryUp, kRecoveryDone, kExit };
+enum Timer : UINT_PTR { kMainDue = 1, kVideoUp, kVideoDone, kRecoveryUp, kRecoveryDone, kRestart, kExit };
 
 struct Game {
     std::string folder;
@@ -175,10 +189,25 @@ HWND NewWindow(const std::string& title, int width, int height) {
 }
 
 // The launcher starts the game with a hidden show command, which the first
-// ShowWindow of a process obeys in place of its own argument.
+// ShowWindow of a process obeys in place of its own argument. A game takes
+// the keyboard when its window comes up.
 void Show(HWND window) {
     ::ShowWindow(window, SW_SHOWNORMAL);
     ::ShowWindow(window, SW_SHOWNORMAL);
+    ::SetForegroundWindow(window);
+}
+
+// The game gone from the screen, a new process of it with the same command
+// line, and this one ended.
+void Restart() {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    std::string line = ::GetCommandLineA();
+    if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        ::CloseHandle(started.hThread);
+        ::CloseHandle(started.hProcess);
+    }
 }
 
 void Destroy(HWND& window) {
@@ -250,6 +279,10 @@ void OnTimer(UINT_PTR timer) {
         case kRecoveryDone:
             FinishRecovery();
             break;
+        case kRestart:
+            Restart();
+            End();
+            break;
         case kExit:
             End();
             break;
@@ -317,6 +350,7 @@ int main() {
     At(kMainDue, b.mainWindowMs);
     At(kVideoUp, b.videoSetupAtMs);
     At(kRecoveryUp, b.recoveryAtMs);
+    At(kRestart, b.restartAtMs);
     At(kExit, b.exitAfterMs);
 
     MSG message;
