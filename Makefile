@@ -31,12 +31,15 @@ test: deps
 	ctest --preset linux-asan
 	ctest --preset win64
 
+# dist/brakkis-isle-<version>-win64.zip and -win32.zip, each the exe and the
+# player's README.txt, and their checksums in dist/SHA256SUMS.
 package: deps
+	@rm -rf dist && mkdir -p dist
 	@for p in win64 win32; do \
-	  cmake --preset $$p >/dev/null && cmake --build --preset $$p --target brakkis_isle || exit 1; \
-	  mkdir -p dist/$$p && cp "build/$$p/launcher/Brakkis Isle.exe" "dist/$$p/Brakkis Isle.exe"; \
+	  cmake --preset $$p >/dev/null && cmake --build --preset $$p --target player_archive || exit 1; \
+	  cp build/$$p/launcher/dist/*.zip dist/; \
 	done
-	@ls -l dist/*/"Brakkis Isle.exe"
+	@cd dist && sha256sum *.zip >SHA256SUMS && cat SHA256SUMS
 
 demo: deps
 	@scripts/demo
