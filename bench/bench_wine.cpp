@@ -6,6 +6,7 @@
 //
 //   bench_wine enumerate ROUNDS
 //   bench_wine tick TICKS
+//   bench_wine stage ROUNDS FILES
 //   bench_wine launch STARTS IDLE_SECONDS WINDOW_SECONDS
 //   bench_wine start EXE      (the bare starter the launcher is measured against)
 //   bench_wine start-windowed EXE  (the same, after showing a window)
@@ -27,6 +28,8 @@
 #include <vector>
 
 #include "enumwindows/mod_enum_windows.h"
+#include "launcher/game_files.h"
+#include "platform/win32/win32_file_system.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_process_calls.h"
 #include "platform/win32/win32_window_enum_calls.h"
@@ -555,9 +558,56 @@ int Enumerate(int rounds) {
     return 0;
 }
 
+// --- Staging and restore ------------------------------------------------------------
+
+// The launcher's staging and restore with the Win32 file system, against the
+// least any program could do for the same result: each .ini and .int file
+// renamed into the backup folder and back, the names known in advance.
+int Stage(int rounds, int files) {
+    const std::string folder = (fs::temp_directory_path() / ("brakkis-bench-stage-" + std::to_string(files))).string();
+    fs::remove_all(folder);
+    brakkis::sample::InstallationOptions options;
+    const auto installed = brakkis::sample::InstallationFiles();
+    const int inSample = static_cast<int>(std::count_if(installed.begin(), installed.end(), [](const auto& file) {
+        return file.first.find('\\') == std::string::npos &&
+               (file.first.ends_with(".ini") || file.first.ends_with(".int"));
+    }));
+    options.extraConfigFiles = std::max(0, files - inSample);
+    brakkis::sample::WriteInstallation(folder, options);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string(), extension = name.substr(name.size() - std::min<std::size_t>(4, name.size()));
+        if (entry.is_regular_file() && (::lstrcmpiA(extension.c_str(), ".ini") == 0 || ::lstrcmpiA(extension.c_str(), ".int") == 0)) {
+            names.push_back(name);
+        }
+    }
+    const auto fileSystem = brakkis::CreateWin32FileSystem();
+    brakkis::GameFiles game(*fileSystem, folder);
+    const std::string backup = folder + "\\Brakkis_Temp";
+    std::vector<double> launcher, bare;
+    for (int round = 0; round < rounds; ++round) {
+        auto start = Clock::now();
+        game.StageGameFiles();
+        game.RestoreGameFiles();
+        launcher.push_back(MillisecondsSince(start));
+        start = Clock::now();
+        ::CreateDirectoryA(backup.c_str(), nullptr);
+        for (const std::string& name : names) ::MoveFileExA((folder + "\\" + name).c_str(), (backup + "\\" + name).c_str(), 0);
+        for (const std::string& name : names) ::MoveFileExA((backup + "\\" + name).c_str(), (folder + "\\" + name).c_str(), 0);
+        ::RemoveDirectoryA(backup.c_str());
+        bare.push_back(MillisecondsSince(start));
+    }
+    const std::string key = "stage." + std::to_string(files);
+    Print(key + ".files", static_cast<double>(names.size()));
+    Print(key + ".launcher_ms", Median(launcher));
+    Print(key + ".bare_ms", Median(bare));
+    fs::remove_all(folder);
+    return fs::exists(backup) ? 1 : 0;
+}
+
 int Usage() {
     std::fprintf(stderr,
-                 "usage: bench_wine enumerate ROUNDS | tick TICKS | launch STARTS IDLE_SECONDS WINDOW_SECONDS | "
+                 "usage: bench_wine enumerate ROUNDS | tick TICKS | stage ROUNDS FILES | launch STARTS IDLE_SECONDS WINDOW_SECONDS | "
                  "start EXE | start-windowed EXE | ticker now\n");
     return 2;
 }
@@ -573,6 +623,7 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     if (mode == "enumerate") return Enumerate(std::max(1, std::atoi(argv[2])));
     if (mode == "tick") return Tick(std::max(1, std::atoi(argv[2])));
+    if (mode == "stage" && argc >= 4) return Stage(std::max(1, std::atoi(argv[2])), std::max(1, std::atoi(argv[3])));
     if (mode == "start") return RunAsStarter(argv[2], false);
     if (mode == "start-windowed") return RunAsStarter(argv[2], true);
     if (mode == "ticker") return RunAsTicker();
