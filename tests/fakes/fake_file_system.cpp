@@ -10,7 +10,6 @@ namespace brakkis::fakes {
 namespace {
 
 using path_names::EndsWithSeparator;
-using path_names::HasWildcard;
 
 std::string Trimmed(std::string path) {
     while (EndsWithSeparator(path)) path.pop_back();
@@ -22,6 +21,10 @@ std::pair<std::string, std::string> Split(const std::string& path) {
     return at == std::string::npos ? std::pair{std::string(), path} : std::pair{path.substr(0, at), path.substr(at + 1)};
 }
 
+void FailUnless(bool condition, std::int32_t number) {
+    if (!condition) RaiseFileError(number);
+}
+
 }  // namespace
 
 void FakeDisk::Announce(const std::string& what) {
@@ -30,9 +33,8 @@ void FakeDisk::Announce(const std::string& what) {
 }
 
 std::map<std::string, FakeDisk::Entry>::iterator FakeDisk::Find(const std::string& path) {
-    const std::string wanted = Trimmed(path);
     for (auto it = entries.begin(); it != entries.end(); ++it) {
-        if (ascii::EqualNoCase(it->first, wanted)) return it;
+        if (ascii::EqualNoCase(it->first, Trimmed(path))) return it;
     }
     return entries.end();
 }
@@ -44,8 +46,7 @@ bool FakeDisk::IsFolder(const std::string& path) {
 }
 
 void FakeDisk::MakeFolder(const std::string& path) {
-    const std::string parent = Split(path).first;
-    if (!parent.empty() && !IsFolder(parent)) MakeFolder(parent);
+    if (!IsFolder(Split(path).first)) MakeFolder(Split(path).first);
     if (Find(path) == entries.end()) entries[path] = Entry{true, false, {}};
 }
 
@@ -59,71 +60,58 @@ std::map<std::string, std::string> FakeDisk::Below(const std::string& folder) co
     std::map<std::string, std::string> found;
     const std::string prefix = Trimmed(folder) + "\\";
     for (const auto& [path, entry] : entries) {
-        if (!ascii::StartsWithNoCase(path, prefix)) continue;
-        found[path.substr(prefix.size()) + (entry.folder ? "\\" : "")] = entry.bytes;
+        if (ascii::StartsWithNoCase(path, prefix)) found[path.substr(prefix.size()) + (entry.folder ? "\\" : "")] = entry.bytes;
     }
     return found;
 }
 
-namespace {
-
 // The files (never folders) of a folder that a name or pattern picks.
-std::vector<std::string> Matching(FakeDisk& disk, const std::string& folder, const std::string& pattern) {
+std::vector<std::string> FakeDisk::Matching(const std::string& path) {
+    const auto [folder, pattern] = Split(path);
     std::vector<std::string> paths;
-    if (pattern.empty()) return paths;
-    for (const auto& [path, entry] : disk.entries) {
-        const auto [parent, name] = Split(path);
-        if (!entry.folder && ascii::EqualNoCase(parent, folder) && path_names::NameMatches(pattern, name)) {
-            paths.push_back(path);
+    for (const auto& [one, entry] : entries) {
+        const auto [parent, name] = Split(one);
+        if (!entry.folder && !pattern.empty() && ascii::EqualNoCase(parent, folder) &&
+            path_names::NameMatches(pattern, name)) {
+            paths.push_back(one);
         }
     }
     return paths;
 }
 
-class ReadStream final : public TextStream {
-public:
-    ReadStream(FakeDisk& disk, std::string bytes) : disk_(disk), bytes_(std::move(bytes)) {}
-    std::string ReadAll() override { return Use("ReadAll"), bytes_; }
-    void Write(const std::string&) override { Use("Write"), RaiseFileError(errnum::kBadFileMode); }
-    void WriteLine(const std::string&) override { Use("WriteLine"), RaiseFileError(errnum::kBadFileMode); }
-    void Close() override { Use("Close"), open_ = false; }
+namespace {
 
-private:
-    void Use(const char* what) {
-        disk_.Announce(what);
-        if (!open_) RaiseFileError(errnum::kInvalidCall);
-    }
-    FakeDisk& disk_;
-    std::string bytes_;
-    bool open_ = true;
-};
-
-class WriteStream final : public TextStream {
+// A read stream holds the text as it was opened; a write stream gathers its
+// text in the pending-write file, which Close renames over the target.
+class Stream final : public TextStream {
 public:
-    WriteStream(FakeDisk& disk, std::string target) : disk_(disk), target_(std::move(target)) {
-        disk_.entries[Pending()] = {};
+    Stream(FakeDisk& disk, std::string target, bool writing) : disk_(disk), target_(std::move(target)), writing_(writing) {
+        if (writing_) disk_.entries[Pending()] = {};
     }
-    ~WriteStream() override {
-        if (open_) disk_.entries.erase(Pending());
+    ~Stream() override {
+        if (writing_ && open_) disk_.entries.erase(Pending());
     }
-    std::string ReadAll() override { return Use("ReadAll"), RaiseFileError(errnum::kBadFileMode), ""; }
-    void Write(const std::string& text) override { Use("Write"), disk_.entries[Pending()].bytes += text; }
-    void WriteLine(const std::string& text) override { Use("WriteLine"), disk_.entries[Pending()].bytes += text + "\r\n"; }
+    std::string ReadAll() override { return Use("ReadAll", false), disk_.entries[target_].bytes; }
+    void Write(const std::string& text) override { Use("Write", true), disk_.entries[Pending()].bytes += text; }
+    void WriteLine(const std::string& text) override { Write(text + "\r\n"); }
     void Close() override {
-        Use("Close");
+        Use("Close", writing_);
         open_ = false;
+        if (!writing_) return;
         disk_.entries[target_] = disk_.entries[Pending()];
         disk_.entries.erase(Pending());
     }
 
 private:
     std::string Pending() const { return target_ + kPendingWriteSuffix; }
-    void Use(const char* what) {
+    void Use(const char* what, bool forWriting) {
         disk_.Announce(what);
-        if (!open_) RaiseFileError(errnum::kInvalidCall);
+        FailUnless(open_, errnum::kInvalidCall);
+        FailUnless(forWriting == writing_, errnum::kBadFileMode);
     }
     FakeDisk& disk_;
     std::string target_;
+    bool writing_;
     bool open_ = true;
 };
 
@@ -131,8 +119,7 @@ private:
 
 bool FakeFileSystem::FileExists(const std::string& path) {
     disk_.Announce("FileExists " + path);
-    const auto [folder, pattern] = Split(path);
-    return !Matching(disk_, folder, pattern).empty();
+    return !disk_.Matching(path).empty();
 }
 
 bool FakeFileSystem::FolderExists(const std::string& path) {
@@ -148,82 +135,72 @@ bool FakeFileSystem::FolderWritable(const std::string& path) {
 
 void FakeFileSystem::CreateFolder(const std::string& path) {
     disk_.Announce("CreateFolder " + path);
-    if (!disk_.IsFolder(Split(Trimmed(path)).first)) RaiseFileError(errnum::kPathNotFound);
-    if (disk_.Find(path) != disk_.entries.end()) RaiseFileError(errnum::kFileAlreadyExists);
+    FailUnless(disk_.IsFolder(Split(Trimmed(path)).first), errnum::kPathNotFound);
+    FailUnless(disk_.Find(path) == disk_.entries.end(), errnum::kFileAlreadyExists);
     disk_.entries[Trimmed(path)] = FakeDisk::Entry{true, false, {}};
 }
 
+// Without force, a read-only entry anywhere inside stops it before anything goes.
 void FakeFileSystem::DeleteFolder(const std::string& path, bool force) {
     disk_.Announce("DeleteFolder " + path);
     const auto it = disk_.Find(path);
-    if (it == disk_.entries.end() || !it->second.folder) RaiseFileError(errnum::kPathNotFound);
-    const std::string prefix = it->first + "\\";
+    FailUnless(it != disk_.entries.end() && it->second.folder, errnum::kPathNotFound);
     std::vector<std::string> doomed{it->first};
     for (const auto& [one, entry] : disk_.entries) {
-        if (ascii::StartsWithNoCase(one, prefix)) doomed.push_back(one);
+        if (ascii::StartsWithNoCase(one, it->first + "\\")) doomed.push_back(one);
     }
-    for (const std::string& one : doomed) {
-        if (!force && disk_.entries[one].readOnly) RaiseFileError(errnum::kPermissionDenied);
-    }
+    for (const std::string& one : doomed) FailUnless(force || !disk_.entries[one].readOnly, errnum::kPermissionDenied);
     for (const std::string& one : doomed) disk_.entries.erase(one);
 }
 
 void FakeFileSystem::MoveFile(const std::string& source, const std::string& destination) {
     disk_.Announce("MoveFile " + source);
-    const auto [sourceFolder, pattern] = Split(source);
-    if (!disk_.IsFolder(sourceFolder)) RaiseFileError(errnum::kPathNotFound);
-    const std::vector<std::string> paths = Matching(disk_, sourceFolder, pattern);
-    if (paths.empty()) RaiseFileError(errnum::kFileNotFound);
-    const bool intoFolder = EndsWithSeparator(destination) || HasWildcard(pattern);
-    const auto [targetFolder, targetName] = intoFolder ? std::pair{Trimmed(destination), std::string()} : Split(destination);
-    if (!disk_.IsFolder(targetFolder)) RaiseFileError(errnum::kPathNotFound);
-    std::int32_t failure = 0;
+    FailUnless(disk_.IsFolder(Split(source).first), errnum::kPathNotFound);
+    const std::vector<std::string> paths = disk_.Matching(source);
+    FailUnless(!paths.empty(), errnum::kFileNotFound);
+    const bool intoFolder = EndsWithSeparator(destination) || path_names::HasWildcard(Split(source).second);
+    const std::string folder = intoFolder ? Trimmed(destination) : Split(destination).first;
+    FailUnless(disk_.IsFolder(folder), errnum::kPathNotFound);
+    bool taken = false;
     for (const std::string& path : paths) {
-        const std::string target = targetFolder + "\\" + (intoFolder ? Split(path).second : targetName);
+        const std::string target = folder + "\\" + (intoFolder ? Split(path).second : Split(destination).second);
         if (disk_.Find(target) != disk_.entries.end()) {
-            failure = failure ? failure : errnum::kFileAlreadyExists;
+            taken = true;
             continue;
         }
         disk_.entries[target] = disk_.entries[path];
         disk_.entries.erase(path);
     }
-    if (failure) RaiseFileError(failure);
+    FailUnless(!taken, errnum::kFileAlreadyExists);
 }
 
 void FakeFileSystem::DeleteFile(const std::string& path) {
     disk_.Announce("DeleteFile " + path);
-    const auto [folder, pattern] = Split(path);
-    if (!disk_.IsFolder(folder)) RaiseFileError(errnum::kPathNotFound);
-    const std::vector<std::string> paths = Matching(disk_, folder, pattern);
-    if (paths.empty()) RaiseFileError(errnum::kFileNotFound);
-    std::int32_t failure = 0;
+    FailUnless(disk_.IsFolder(Split(path).first), errnum::kPathNotFound);
+    const std::vector<std::string> paths = disk_.Matching(path);
+    FailUnless(!paths.empty(), errnum::kFileNotFound);
+    bool refused = false;
     for (const std::string& one : paths) {
-        if (disk_.entries[one].readOnly) {
-            failure = errnum::kPermissionDenied;
-        } else {
-            disk_.entries.erase(one);
-        }
+        refused = refused || disk_.entries[one].readOnly;
+        if (!disk_.entries[one].readOnly) disk_.entries.erase(one);
     }
-    if (failure) RaiseFileError(failure);
+    FailUnless(!refused, errnum::kPermissionDenied);
 }
 
 std::unique_ptr<TextStream> FakeFileSystem::OpenTextFile(const std::string& path, IOMode mode, bool create,
                                                          TextFormat format) {
     disk_.Announce("OpenTextFile " + path);
     const auto [folder, name] = Split(path);
-    if (format != TextFormat::Ascii || HasWildcard(name)) RaiseFileError(errnum::kInvalidCall);
-    if (!disk_.IsFolder(folder)) RaiseFileError(errnum::kPathNotFound);
+    FailUnless(format == TextFormat::Ascii && !path_names::HasWildcard(name), errnum::kInvalidCall);
+    FailUnless(disk_.IsFolder(folder), errnum::kPathNotFound);
     const auto it = disk_.Find(path);
-    if (it == disk_.entries.end() && (!create || name.empty())) RaiseFileError(errnum::kFileNotFound);
-    if (it != disk_.entries.end() && (it->second.folder || (mode == IOMode::ForWriting && it->second.readOnly))) {
-        RaiseFileError(errnum::kPermissionDenied);
-    }
-    const std::string target = it == disk_.entries.end() ? path : it->first;
-    if (mode == IOMode::ForReading) {
-        if (it == disk_.entries.end()) disk_.entries[target] = {};
-        return std::make_unique<ReadStream>(disk_, disk_.entries[target].bytes);
-    }
-    return std::make_unique<WriteStream>(disk_, target);
+    const bool exists = it != disk_.entries.end();
+    FailUnless(exists || (create && !name.empty()), errnum::kFileNotFound);
+    FailUnless(!exists || !(it->second.folder || (mode == IOMode::ForWriting && it->second.readOnly)),
+               errnum::kPermissionDenied);
+    const std::string target = exists ? it->first : path;
+    if (!exists && mode == IOMode::ForReading) disk_.entries[target] = {};
+    return std::make_unique<Stream>(disk_, target, mode == IOMode::ForWriting);
 }
 
 }  // namespace brakkis::fakes

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -34,6 +35,7 @@ struct FakeDisk {
 
     std::map<std::string, Entry>::iterator Find(const std::string& path);
     bool IsFolder(const std::string& path);
+    std::vector<std::string> Matching(const std::string& path);
     void Announce(const std::string& what);
 };
 

@@ -11,6 +11,7 @@
 #include "platform/error.h"
 #include "platform/ports.h"
 #include "tests/fakes/fake_file_system.h"
+#include "tests/support/differences.h"
 #include "tests/fakes/sim_machine.h"
 #include "tests/fakes/sim_process_machine.h"
 #include "tests/fakes/sim_registry.h"
@@ -18,22 +19,7 @@
 
 namespace brakkis::testing {
 
-using Files = std::map<std::string, std::string>;
 inline const std::string kGame = "C:\\Games\\UnrealTournament\\System";
-
-// The names whose presence or bytes differ: a failure names files, never
-// prints them.
-inline std::string Differences(const Files& expected, const Files& actual) {
-    std::string out;
-    for (const auto& [path, bytes] : expected) {
-        const auto it = actual.find(path);
-        if (it == actual.end() || it->second != bytes) out += (it == actual.end() ? " missing:" : " changed:") + path;
-    }
-    for (const auto& [path, bytes] : actual) {
-        if (!expected.count(path)) out += " extra:" + path;
-    }
-    return out;
-}
 
 // The files of a sample installation, put on a disk.
 inline void Install(fakes::FakeDisk& disk, const std::string& folder = kGame) {

@@ -22,19 +22,13 @@
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
 #include "tools/sample-installation/sample_installation.h"
+#include "tests/support/differences.h"
 #include "tools/standin-game/standin_log.h"
 
 namespace brakkis::wine {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Files = std::map<std::string, std::string>;
-using win32::ScopedKernelHandle;
-
-
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-using Files = std::map<std::string, std::string>;
 using win32::ScopedKernelHandle;
 
 inline constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -78,16 +72,6 @@ inline Files Snapshot(const std::string& folder) {
         if (entry.is_regular_file() && name != standin::kLogName) files[name] = ReadWhole(entry.path());
     }
     return files;
-}
-
-// Names only: a failure should say which files, not print them.
-inline std::string Differences(const Files& expected, const Files& actual) {
-    std::string out;
-    for (const auto& [name, bytes] : expected) {
-        if (!actual.count(name) || actual.at(name) != bytes) out += " " + name;
-    }
-    for (const auto& [name, bytes] : actual) out += expected.count(name) ? "" : " +" + name;
-    return out;
 }
 
 class RealLauncher : public ::testing::Test {
@@ -156,9 +140,9 @@ protected:
     // The modification's names the installation has: what the game may see.
     std::set<std::string> VisibleNames() const {
         std::set<std::string> names;
-        for (const char* name : VisibleFileList) {
-            if (std::any_of(original_.begin(), original_.end(), [&](auto& f) { return ascii::EqualNoCase(f.first, name); })) {
-                names.insert(ascii::LowerCase(name));
+        for (const auto& [name, bytes] : original_) {
+            for (const char* visible : VisibleFileList) {
+                if (ascii::EqualNoCase(name, visible)) names.insert(ascii::LowerCase(name));
             }
         }
         return names;

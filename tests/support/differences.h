@@ -1,0 +1,25 @@
+// Folders compared file by file, by relative path.
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace brakkis {
+
+using Files = std::map<std::string, std::string>;
+
+// The names whose presence or bytes differ: a failure names files, never
+// prints them.
+inline std::string Differences(const Files& expected, const Files& actual) {
+    std::string out;
+    for (const auto& [path, bytes] : expected) {
+        const auto it = actual.find(path);
+        if (it == actual.end() || it->second != bytes) out += (it == actual.end() ? " missing:" : " changed:") + path;
+    }
+    for (const auto& [path, bytes] : actual) {
+        if (!expected.count(path)) out += " extra:" + path;
+    }
+    return out;
+}
+
+}  // namespace brakkis
