@@ -53,7 +53,7 @@ struct RunValue {
     bool operator==(const RunValue&) const = default;
 };
 
-std::optional<RunValue> ReadRunValue(sim::SimRegistry& registry) {
+std::optional<RunValue> ReadRunValue(sim::FakeRegistry& registry) {
     RegKey key = 0;
     if (registry.OpenKeyEx(reg::kLocalMachine, kRunKey, 0, reg::kQueryValue, &key) != 0) return std::nullopt;
     RunValue value;
@@ -68,7 +68,7 @@ std::optional<RunValue> ReadRunValue(sim::SimRegistry& registry) {
     return found;
 }
 
-void WriteRunValue(sim::SimRegistry& registry, const RunValue& value) {
+void WriteRunValue(sim::FakeRegistry& registry, const RunValue& value) {
     RegKey key = 0;
     registry.CreateKeyEx(reg::kLocalMachine, kRunKey, 0, reg::kAllButDelete, &key, nullptr);
     registry.SetValueEx(key, "Brakkis", value.type, reinterpret_cast<const std::uint8_t*>(value.data.data()),

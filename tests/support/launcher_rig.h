@@ -9,9 +9,9 @@
 #include "launcher/launcher_form.h"
 #include "platform/error.h"
 #include "platform/ports.h"
+#include "tests/fakes/fake_registry.h"
 #include "tests/fakes/sim_machine.h"
 #include "tests/fakes/sim_process_machine.h"
-#include "tests/fakes/sim_registry.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/native_file_system.h"
 #include "tests/support/temp_folder.h"
@@ -84,7 +84,7 @@ struct LauncherRig {
     sim::SimMachine machine;
     sim::SimRuntime runtime{machine};
     sim::SimWindowCalls windows{machine};
-    sim::SimRegistry registry;
+    sim::FakeRegistry registry;
     sim::SimProcessMachine processMachine;
     sim::SimProcessCalls processCalls{processMachine};
     sim::SimWindowEnumCalls windowEnum{processMachine};
