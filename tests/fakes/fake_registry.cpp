@@ -95,13 +95,11 @@ std::int32_t FakeRegistry::DeleteValue(RegKey key, const std::string& name) {
     return found->second.erase(name) != 0 ? reg::kSuccess : reg::kFileNotFound;
 }
 
-std::int32_t FakeRegistry::QueryInfoKey(RegKey key, std::uint32_t* maxValueNameLength) {
+std::int32_t FakeRegistry::QueryInfoKey(RegKey key, std::uint32_t* longest) {
     Keys::iterator found;
     if (const std::int32_t status = Find(key, reg::kQueryValue, &found)) return status;
-    *maxValueNameLength = 0;
-    for (const auto& value : found->second) {
-        *maxValueNameLength = std::max(*maxValueNameLength, static_cast<std::uint32_t>(value.first.size()));
-    }
+    *longest = 0;
+    for (const auto& value : found->second) *longest = std::max<std::uint32_t>(*longest, value.first.size());
     return reg::kSuccess;
 }
 

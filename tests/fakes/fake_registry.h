@@ -47,8 +47,10 @@ public:
                              std::uint32_t*) override {
         return Open(parent, path, access, true, key);
     }
-    std::int32_t OpenKey(RegKey parent, const std::string& path, RegKey* key) override;
-    std::int32_t CloseKey(RegKey key) override { return handles_.erase(key) != 0 ? 0 : reg::kInvalidHandle; }
+    std::int32_t OpenKey(RegKey, const std::string&, RegKey*) override;
+    std::int32_t CloseKey(RegKey key) override {
+        return handles_.erase(key) != 0 ? reg::kSuccess : reg::kInvalidHandle;
+    }
     std::int32_t QueryValueEx(RegKey, const std::string&, std::uint32_t*, std::uint8_t*, std::uint32_t*) override;
     std::int32_t SetValueEx(RegKey, const std::string&, std::uint32_t, const std::uint8_t*, std::uint32_t) override;
     std::int32_t DeleteKey(RegKey, const std::string&) override;
