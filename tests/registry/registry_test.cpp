@@ -17,15 +17,17 @@
 #ifdef _WIN32
 #include "platform/win32/win32_registry_calls.h"
 #include "platform/win32/windows_api.h"
-const std::vector<std::string> kRegistries{"Fake", "System"};
-#else
-const std::vector<std::string> kRegistries{"Fake"};
 #endif
 
 namespace brakkis::test {
 namespace {
 
 using namespace std::string_literals;
+const std::vector<std::string> kRegistries{"Fake",
+#ifdef _WIN32
+                                           "System"
+#endif
+};
 using Codes = std::vector<std::int64_t>;  // braced, so that the calls in it run in order
 
 constexpr RegKey kRoot = reg::kCurrentUser;
