@@ -14,7 +14,7 @@
 #include "tests/support/differences.h"
 #include "tests/fakes/sim_machine.h"
 #include "tests/fakes/sim_process_machine.h"
-#include "tests/fakes/sim_registry.h"
+#include "tests/fakes/fake_registry.h"
 #include "tools/sample-installation/sample_installation.h"
 
 namespace brakkis::testing {
@@ -78,7 +78,7 @@ struct LauncherRig {
     sim::SimMachine machine;
     sim::SimRuntime runtime{machine};
     sim::SimWindowCalls windows{machine};
-    sim::SimRegistry registry;
+    sim::FakeRegistry registry;
     sim::SimProcessMachine processMachine;
     sim::SimProcessCalls processCalls{processMachine};
     sim::SimWindowEnumCalls windowEnum{processMachine};
