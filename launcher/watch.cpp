@@ -65,7 +65,8 @@ void LauncherForm::WatchTick() {
 }
 
 void LauncherForm::KillGame() {
-    if (!enumWindows_) enumWindows_ = std::make_unique<ModEnumWindows>(ports_.processes, ports_.windowEnum, ports_.runtime);
+    if (!enumWindows_)
+        enumWindows_ = std::make_unique<modEnumWindows>(ports_.processes, ports_.windowEnum, ports_.runtime);
     enumWindows_->KillProcessesByName("unrealtournament.exe");
 }
 

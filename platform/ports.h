@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "platform/file_system.h"
-#include "platform/process_calls.h"
+#include "platform/process_system.h"
 #include "platform/registry_calls.h"
 #include "platform/shell.h"
 #include "platform/window_calls.h"
@@ -20,7 +20,7 @@ struct Ports {
     WindowCalls& windows;
     RegistryCalls& registry;
     Sleeper& sleeper;
-    ProcessCalls& processes;
+    ProcessSystem& processes;
     WindowEnumCalls& windowEnum;
     // Service objects are created on first use; creation may raise.
     std::function<std::unique_ptr<FileSystem>()> createFileSystem;

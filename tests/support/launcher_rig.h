@@ -9,8 +9,9 @@
 #include "launcher/launcher_form.h"
 #include "platform/error.h"
 #include "platform/ports.h"
+#include "tests/fakes/fake_game_processes.h"
+#include "tests/fakes/fake_window_tree.h"
 #include "tests/fakes/sim_machine.h"
-#include "tests/fakes/sim_process_machine.h"
 #include "tests/fakes/sim_registry.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/native_file_system.h"
@@ -33,16 +34,7 @@ namespace brakkis::testing {
 inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 struct LauncherRig {
-    LauncherRig() {
-        machine.appPath = folder.Path();
-        // The launcher runs below the shell; every program it starts below it.
-        processMachine.AddProcess(kShellPid, 0, "explorer.exe");
-        processMachine.AddProcess(kLauncherPid, kShellPid, "Brakkis Isle.exe");
-        processMachine.selfPid = kLauncherPid;
-        processMachine.MirrorLauncherMachine(machine, kLauncherPid);
-    }
-    static constexpr std::uint32_t kShellPid = 0x10;
-    static constexpr std::uint32_t kLauncherPid = 0x20;
+    LauncherRig() { machine.appPath = folder.Path(); }
 
     // The data of the recovery value, or "(none)".
     std::string RunValue() {
@@ -85,13 +77,12 @@ struct LauncherRig {
     sim::SimRuntime runtime{machine};
     sim::SimWindowCalls windows{machine};
     sim::SimRegistry registry;
-    sim::SimProcessMachine processMachine;
-    sim::SimProcessCalls processCalls{processMachine};
-    sim::SimWindowEnumCalls windowEnum{processMachine};
+    sim::FakeGameProcesses processes{machine};
+    sim::FakeWindowTree windowEnum;
     bool failFileSystem = false;
     FaultPlan* faults = nullptr;
     bool failShell = false;
-    Ports ports{runtime, windows, registry, runtime, processCalls, windowEnum,
+    Ports ports{runtime, windows, registry, runtime, processes, windowEnum,
                 [this]() -> std::unique_ptr<FileSystem> {
                     if (failFileSystem) throw RaisedError(429, "Brakkis Isle", "ActiveX component can't create object");
                     if (faults) return std::make_unique<FaultyFileSystem>(CreateNativeFileSystem(), *faults);
