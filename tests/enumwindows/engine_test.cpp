@@ -250,8 +250,16 @@ TEST(WindowWalk, FilesEveryWindowUnderItsThreadAndProcess) {
                  {0x208, {0x20, 0x24, 0, "elsewhere", "", 0x30000000}},  // a module not loaded here
                  {0x500, {0x80, 0x88, 0, "Solitaire"}},
                  {0x504, {0x80, 0x84, 0, "Console"}},
-                 {0x508, {0x7770, 0x7774, 0, "from nowhere"}}};
-    w.topLevel = {0x100, 0x300, 0x200, 0x204, 0x208, 0x500, 0x504, 0x508, 0x600};  // 0x600 is gone when visited
+                 {0x508, {0x7770, 0x7774, 0, "from nowhere"}},
+                 // Said to be the program's, on the threads of its children.
+                 {0x700, {0x10, 0x24, 0, "app thread"}},
+                 {0x704, {0x20, 0x2C, 0, "new thread"}},
+                 {0x708, {0x10, 0x2C, 0, "new again"}},
+                 {0x70C, {0x10, 0x8C, 0, "clock thread"}},  // ntvdm.exe has given that one away
+                 {0x710, {0x20, 0x28, 0, "says it has no text"}}};
+    w.windows[0x710].length = 0;
+    w.topLevel = {0x100, 0x300, 0x200, 0x204, 0x208, 0x500, 0x504, 0x508, 0x700, 0x704, 0x708, 0x70C, 0x710, 0x600};
+    // 0x600 is gone when visited.
     w.descendants = {{0x100, {0x104, 0x108, 0x10C, 0x110}}, {0x300, {0x304}}};
 
     rig.Enumerate();
@@ -273,6 +281,10 @@ TEST(WindowWalk, FilesEveryWindowUnderItsThreadAndProcess) {
         {-32767, 0x88, 0x500, "Solitaire||| in K-FFFF8001/K-88 below none ids K-80/K-88"},
         {0x80, 0x84, 0x504, "Console||| in K-80/K-84 below none ids K-80/K-84"},
         {0x7770, 0x7774, 0x508, "from nowhere||| in K-7770/K-7774 below none ids K-7770/K-7774"},
+        {0x20, 0x24, 0x700, "app thread||| in K-20/K-24 below none ids K-10/K-24"},
+        {0x20, 0x2C, 0x708, "new again||| in K-20/K-2C below none ids K-10/K-2C"},
+        {0x10, 0x8C, 0x70C, "clock thread||| in K-10/K-8C below none ids K-10/K-8C"},
+        {0x20, 0x28, 0x710, "||| in K-20/K-28 below none ids K-20/K-28"},
         {0, 0, 0x600, "||| in K-0/K-0 below none ids K-0/K-0"}};
     for (const auto& [pid, tid, hwnd, facts] : tops) EXPECT_EQ(Facts(*rig.TopLevel(pid, tid, hwnd)), facts);
     const auto main = rig.TopLevel(0x20, 0x28, 0x100), gone = rig.TopLevel(0, 0, 0x600);
@@ -280,7 +292,7 @@ TEST(WindowWalk, FilesEveryWindowUnderItsThreadAndProcess) {
         (std::vector<std::int32_t>{main->Style, main->ExStyle, main->Left, main->Top, main->Right, main->Bottom,
                                    gone->Style | gone->ExStyle | gone->Left | gone->Top | gone->Right | gone->Bottom}),
         (std::vector<std::int32_t>{style, 0x80000, -5, 7, 300, 400, 0}));
-    EXPECT_EQ(Keys(rig.Process(0x20)->Threads.Get("K-24")->Windows), (Names{"K-200", "K-204", "K-208"}));
+    EXPECT_EQ(Keys(rig.Process(0x20)->Threads.Get("K-24")->Windows), (Names{"K-200", "K-204", "K-208", "K-700"}));
     EXPECT_EQ(Facts(*rig.Process(0x7770)), "parent none | prio 0 bits  threads 0 modules 0");
 
     // The tasks below ntvdm.exe took over the threads that run them; the

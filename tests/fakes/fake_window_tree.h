@@ -1,10 +1,11 @@
 // Windows as plain data: the lists the system hands out and the facts of each
-// window. A handle listed but missing from `windows` is a window that went
-// away after it was listed, and every call about it fails as the system's do.
+// window. A handle listed but not described is a window that went away after
+// it was listed: all its facts read as empty, as the system's calls answer.
 #pragma once
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -20,7 +21,8 @@ struct FakeWindow {
     std::intptr_t instance = 0;
     std::int32_t style = 0, exStyle = 0;
     WindowRect rect{};
-    bool hung = false;  // never answers a message
+    bool hung = false;                         // never answers a message
+    std::optional<std::intptr_t> length = {};  // what it answers for its text's length, when not the truth
 };
 
 struct FakeWindowTree final : WindowEnumCalls {
@@ -37,35 +39,34 @@ struct FakeWindowTree final : WindowEnumCalls {
     std::vector<WindowHandle> TopLevelWindows() override { return topLevel; }
     std::vector<WindowHandle> DescendantWindows(WindowHandle parent) override { return descendants[parent]; }
     std::uint32_t GetWindowThreadProcessId(WindowHandle hwnd, std::uint32_t& processId) override {
-        processId = Facts(hwnd).processId;
-        return Facts(hwnd).threadId;
+        processId = windows[hwnd].processId;
+        return windows[hwnd].threadId;
     }
-    WindowHandle GetParent(WindowHandle hwnd) override { return Facts(hwnd).parent; }
-    std::string ClassName(WindowHandle hwnd) override { return Facts(hwnd).className; }
+    WindowHandle GetParent(WindowHandle hwnd) override { return windows[hwnd].parent; }
+    std::string ClassName(WindowHandle hwnd) override { return windows[hwnd].className; }
     std::intptr_t GetWindowLongPtr(WindowHandle hwnd, std::int32_t index) override {
-        return index == -16 ? Facts(hwnd).style : index == -20 ? Facts(hwnd).exStyle : Facts(hwnd).instance;
+        return index == -16 ? windows[hwnd].style : index == -20 ? windows[hwnd].exStyle : windows[hwnd].instance;
     }
     bool GetWindowRect(WindowHandle hwnd, WindowRect& rect) override {
-        if (windows.contains(hwnd)) rect = windows[hwnd].rect;
-        return windows.contains(hwnd);
+        rect = windows[hwnd].rect;
+        return true;
     }
     std::optional<std::intptr_t> TextLength(WindowHandle hwnd, std::uint32_t timeoutMs) override {
-        if (!Answers(hwnd, timeoutMs)) return std::nullopt;
-        return static_cast<std::intptr_t>(Facts(hwnd).text.size());
+        if (Hung(hwnd, timeoutMs)) return std::nullopt;
+        return windows[hwnd].length.value_or(static_cast<std::intptr_t>(windows[hwnd].text.size()));
     }
     std::optional<std::string> Text(WindowHandle hwnd, std::intptr_t bufferSize, std::uint32_t timeoutMs) override {
-        if (!Answers(hwnd, timeoutMs) || bufferSize <= 0) return std::nullopt;
-        return Facts(hwnd).text.substr(0, static_cast<std::size_t>(bufferSize - 1));
+        if (Hung(hwnd, timeoutMs)) return std::nullopt;
+        return windows[hwnd].text.substr(0, static_cast<std::size_t>(bufferSize - 1));
     }
     std::string ModuleFileName(std::intptr_t module) override { return ownModules[module]; }
     std::intptr_t OwnInstance() override { return ownInstance; }
     bool IsDbcsLeadByte(std::uint8_t byte) override { return leadBytes.contains(byte); }
 
 private:
-    FakeWindow Facts(WindowHandle hwnd) const { return windows.contains(hwnd) ? windows.at(hwnd) : FakeWindow{}; }
-    bool Answers(WindowHandle hwnd, std::uint32_t timeoutMs) {
-        if (Facts(hwnd).hung) longestWaitMs = std::max(longestWaitMs, timeoutMs);
-        return windows.contains(hwnd) && !Facts(hwnd).hung;
+    bool Hung(WindowHandle hwnd, std::uint32_t timeoutMs) {
+        if (windows[hwnd].hung) longestWaitMs = std::max(longestWaitMs, timeoutMs);
+        return windows[hwnd].hung;
     }
 };
 
