@@ -101,7 +101,8 @@ private:
     // The slot holding the key, or the empty one where it would go.
     std::size_t SlotOf(std::string_view key) const {
         const std::size_t mask = slots_.size() - 1;
-        std::size_t slot = std::hash<std::string_view>{}(key)&mask;
+        const std::size_t hash = std::hash<std::string_view>{}(key);
+        std::size_t slot = hash & mask;
         while (slots_[slot] != kEmptySlot && entries_[slots_[slot]].key != key) slot = (slot + 1) & mask;
         return slot;
     }

@@ -6,8 +6,8 @@
 
 namespace brakkis {
 
-modEnumWindows::modEnumWindows(ProcessSystem& processes, WindowEnumCalls& windows, WindowRuntime& runtime)
-    : system_(processes), windows_(windows), runtime_(runtime) {}
+modEnumWindows::modEnumWindows(ProcessSystem& system, WindowEnumCalls& windows, WindowRuntime& runtime)
+    : system_(system), windows_(windows), runtime_(runtime) {}
 
 void modEnumWindows::EnumerateProcesses() {
     processes_ = KeyedCollection<CProcess>();

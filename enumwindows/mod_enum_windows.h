@@ -29,7 +29,7 @@ public:
     // How long the walk waits for a window to answer for its text.
     static constexpr std::uint32_t kCaptionWaitMs = 200;
 
-    modEnumWindows(ProcessSystem& processes, WindowEnumCalls& windows, WindowRuntime& runtime);
+    modEnumWindows(ProcessSystem& system, WindowEnumCalls& windows, WindowRuntime& runtime);
 
     // Rebuilds Processes() from nothing.
     void EnumerateProcesses();

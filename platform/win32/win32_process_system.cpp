@@ -239,7 +239,7 @@ public:
     bool AnyRunning(const std::string& imagePath) override {
         const std::string_view wanted = BaseOf(imagePath);
         const win32::ScopedKernelHandle snapshot = TakeSnapshot(TH32CS_SNAPPROCESS, 0);
-        if (!snapshot) return true;  // cannot tell
+        if (!snapshot) return true;  // cannot tell, so as if it ran
         PROCESSENTRY32 entry{};
         entry.dwSize = sizeof entry;
         for (BOOL more = ::Process32First(snapshot.Get(), &entry); more;
