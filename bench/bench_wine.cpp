@@ -31,7 +31,7 @@
 #include "launcher/game_files.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/scoped_handle.h"
-#include "platform/win32/win32_process_calls.h"
+#include "platform/win32/win32_process_system.h"
 #include "platform/win32/win32_window_enum_calls.h"
 #include "platform/win32/windows_api.h"
 #include "tools/sample-installation/sample_installation.h"
@@ -519,10 +519,10 @@ int Enumerate(int rounds) {
                                  nullptr, nullptr);
     ::CreateWindowExA(0, "STATIC", "Bench child", WS_CHILD, 0, 0, 10, 10, top, nullptr, nullptr, nullptr);
 
-    const auto processCalls = brakkis::CreateWin32ProcessCalls();
+    const auto processes = brakkis::CreateWin32ProcessSystem();
     const auto windowCalls = brakkis::CreateWin32WindowEnumCalls();
     QuietRuntime runtime;
-    brakkis::ModEnumWindows engine(*processCalls, *windowCalls, runtime);
+    brakkis::modEnumWindows engine(*processes, *windowCalls, runtime);
 
     // One of each first: libraries loaded, caches warm.
     engine.EnumerateProcesses();

@@ -1,11 +1,12 @@
 // How EnumerateProcesses scales with the size of the machine: the time per
-// record should stay flat from 1,000 to 10,000 processes. The simulated
-// system's own work is included in the figures.
+// record should stay flat from 1,000 to 10,000 processes. The fakes hand out
+// copies of their lists, as the system's calls would; that work is included.
 #include <benchmark/benchmark.h>
 
 #include "enumwindows/mod_enum_windows.h"
+#include "tests/fakes/fake_process_system.h"
+#include "tests/fakes/fake_window_tree.h"
 #include "tests/fakes/sim_machine.h"
-#include "tests/fakes/sim_process_machine.h"
 
 namespace {
 
@@ -16,21 +17,26 @@ constexpr int kModules = 5;  // besides the main executable
 
 // Processes in a tree eight wide, each with one top-level window holding a
 // child that holds a grandchild.
-void LayOut(sim::SimProcessMachine& machine, int processes) {
+void LayOut(sim::FakeProcessSystem& system, sim::FakeWindowTree& windows, int processes) {
     auto pidOf = [](int i) { return static_cast<std::uint32_t>(0x1000 + i * 0x40); };
     for (int i = 0; i < processes; ++i) {
         const std::uint32_t pid = pidOf(i);
-        auto& p = machine.AddProcess(pid, i == 0 ? 0 : pidOf((i - 1) / 8), "process" + std::to_string(i) + ".exe");
-        p.imagePath = "C:\\Program Files\\Sample\\process" + std::to_string(i) + ".exe";
-        for (int t = 1; t <= kThreads; ++t) p.threads.push_back({pid + 4u * t, 8, 0});
+        std::vector<std::uint32_t> threads;
+        for (int t = 1; t <= kThreads; ++t) threads.push_back(pid + 4u * t);
+        system.Add(pid, i == 0 ? 0 : pidOf((i - 1) / 8), "process" + std::to_string(i) + ".exe", threads);
+        ProcessModules& modules = system.modules[pid];
+        modules.count += kModules;
         for (int m = 1; m <= kModules; ++m) {
-            p.modules.push_back({0x10000000 + m * 0x100000, "C:\\WINDOWS\\system32\\lib" + std::to_string(m) + ".dll"});
+            const std::string name = "lib" + std::to_string(m) + ".dll";
+            modules.modules.push_back({0x10000000 + m * 0x100000, "C:\\WINDOWS\\system32\\" + name, name});
         }
-        const WindowHandle top = machine.AddWindow(pid, pid + 4, 0, "Window of process " + std::to_string(i));
-        const WindowHandle child = machine.AddWindow(pid, pid + 4, top, "Child");
-        machine.AddWindow(pid, pid + 8, child, "Grandchild");
+        const WindowHandle top = pid * 16, child = top + 4, grandchild = top + 8;
+        windows.topLevel.push_back(top);
+        windows.descendants[top] = {child, grandchild};
+        windows.windows[top] = {pid, pid + 4, 0, "Window of process " + std::to_string(i), "Top", 0x400000};
+        windows.windows[child] = {pid, pid + 4, top, "Child", "Child"};
+        windows.windows[grandchild] = {pid, pid + 8, child, "Grandchild", "Grandchild"};
     }
-    machine.selfPid = pidOf(0);
 }
 
 std::size_t CountWindows(const KeyedCollection<CWindow>& windows) {
@@ -40,13 +46,12 @@ std::size_t CountWindows(const KeyedCollection<CWindow>& windows) {
 }
 
 void BM_EnumerateProcesses(benchmark::State& state) {
-    sim::SimProcessMachine machine;
-    LayOut(machine, static_cast<int>(state.range(0)));
-    sim::SimMachine launcherMachine;
-    sim::SimRuntime runtime(launcherMachine);
-    sim::SimProcessCalls calls(machine);
-    sim::SimWindowEnumCalls windows(machine);
-    ModEnumWindows engine(calls, windows, runtime);
+    sim::FakeProcessSystem system;
+    sim::FakeWindowTree windows;
+    LayOut(system, windows, static_cast<int>(state.range(0)));
+    sim::SimMachine screen;
+    sim::SimRuntime runtime(screen);
+    modEnumWindows engine(system, windows, runtime);
 
     for (auto _ : state) {
         engine.EnumerateProcesses();

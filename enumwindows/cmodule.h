@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/process_calls.h"
+#include "platform/process_system.h"
 
 namespace brakkis {
 

@@ -29,7 +29,7 @@ public:
         std::string key;
         Item item;
     };
-    using const_iterator = typename std::vector<Entry>::const_iterator;
+    using ConstIterator = typename std::vector<Entry>::const_iterator;
 
     // Appends; a key already present raises and leaves the collection as it was.
     void Add(Item item, std::string_view key) {
@@ -54,17 +54,17 @@ public:
     // The item under the key, or no record.
     Item Find(std::string_view key) const {
         const std::size_t at = IndexOf(key);
-        return at == npos ? nullptr : entries_[at].item;
+        return at == kNotFound ? nullptr : entries_[at].item;
     }
 
-    bool Contains(std::string_view key) const { return IndexOf(key) != npos; }
+    bool Contains(std::string_view key) const { return IndexOf(key) != kNotFound; }
 
-    // Position in insertion order, or npos.
-    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    // Position in insertion order, or kNotFound.
+    static constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
     std::size_t IndexOf(std::string_view key) const {
-        if (slots_.empty()) return npos;
+        if (slots_.empty()) return kNotFound;
         const std::uint32_t slot = slots_[SlotOf(key)];
-        return slot == kEmptySlot ? npos : slot;
+        return slot == kEmptySlot ? kNotFound : slot;
     }
 
     // Raises when the key is absent. Later items move up one place and the
@@ -82,8 +82,8 @@ public:
     const Item& At(std::size_t position) const { return entries_.at(position).item; }
     const std::string& KeyAt(std::size_t position) const { return entries_.at(position).key; }
 
-    const_iterator begin() const noexcept { return entries_.begin(); }
-    const_iterator end() const noexcept { return entries_.end(); }
+    ConstIterator begin() const noexcept { return entries_.begin(); }
+    ConstIterator end() const noexcept { return entries_.end(); }
 
 private:
     // An open-addressing table of positions in entries_, at most half full:
@@ -92,7 +92,7 @@ private:
 
     std::size_t PositionOrRaise(std::string_view key) const {
         const std::size_t at = IndexOf(key);
-        if (at == npos) {
+        if (at == kNotFound) {
             throw RaisedError(errnum::kInvalidCall, "Collection", "Invalid procedure call or argument");
         }
         return at;
@@ -101,14 +101,16 @@ private:
     // The slot holding the key, or the empty one where it would go.
     std::size_t SlotOf(std::string_view key) const {
         const std::size_t mask = slots_.size() - 1;
-        std::size_t slot = std::hash<std::string_view>{}(key) & mask;
+        const std::size_t hash = std::hash<std::string_view>{}(key);
+        std::size_t slot = hash & mask;
         while (slots_[slot] != kEmptySlot && entries_[slots_[slot]].key != key) slot = (slot + 1) & mask;
         return slot;
     }
 
     void Reindex(std::size_t slotCount) {
         slots_.assign(slotCount, kEmptySlot);
-        for (std::size_t i = 0; i < entries_.size(); ++i) slots_[SlotOf(entries_[i].key)] = static_cast<std::uint32_t>(i);
+        for (std::size_t i = 0; i < entries_.size(); ++i)
+            slots_[SlotOf(entries_[i].key)] = static_cast<std::uint32_t>(i);
     }
 
     std::vector<Entry> entries_;

@@ -5,7 +5,7 @@
 
 namespace brakkis {
 
-void ModEnumWindows::KillProcessesByName(const std::string& name) {
+void modEnumWindows::KillProcessesByName(const std::string& name) {
     killName_ = name;
     EnumerateProcesses();
     for (const auto& entry : processes_) {
@@ -14,15 +14,14 @@ void ModEnumWindows::KillProcessesByName(const std::string& name) {
 }
 
 // The root itself is never compared: a root is a placeholder, a process that
-// names itself as parent, or one only psapi or the window walk saw.
-void ModEnumWindows::KillInTree(const CProcess& root) {
+// names itself as parent, or one only psapi or the window walk saw. One that
+// cannot be ended is gone or not ours to end; the rest go on.
+void modEnumWindows::KillInTree(const CProcess& root) {
     ForEachDescendant(root, [&](CProcess& candidate) {
         // Executable names compare without regard to case.
-        if (!ascii::EqualNoCase(candidate.BaseName, killName_)) return;
-        OwnedKernelHandle handle(calls_, calls_.OpenProcess(win::kProcessTerminate, false,
-                                                            static_cast<std::uint32_t>(candidate.ProcessID)));
-        // One that cannot be opened is gone or not ours to end; the rest go on.
-        if (handle) calls_.TerminateProcess(handle.Get(), 0);
+        if (ascii::EqualNoCase(candidate.BaseName, killName_)) {
+            system_.Terminate(static_cast<std::uint32_t>(candidate.ProcessID));
+        }
     });
 }
 

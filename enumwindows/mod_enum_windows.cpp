@@ -6,13 +6,14 @@
 
 namespace brakkis {
 
-ModEnumWindows::ModEnumWindows(ProcessCalls& processes, WindowEnumCalls& windows, WindowRuntime& runtime)
-    : calls_(processes), windows_(windows), runtime_(runtime) {}
+modEnumWindows::modEnumWindows(ProcessSystem& system, WindowEnumCalls& windows, WindowRuntime& runtime)
+    : system_(system), windows_(windows), runtime_(runtime) {}
 
-void ModEnumWindows::EnumerateProcesses() {
+void modEnumWindows::EnumerateProcesses() {
     processes_ = KeyedCollection<CProcess>();
     vdmProcess_.reset();
-    threadHolders_.clear();
+    // The thread index points into this tree only: forgotten at the end of
+    // every enumeration, also one that raised, so it is empty here.
     struct ForgetHolders {
         std::unordered_map<std::int32_t, ThreadHolders>& holders;
         ~ForgetHolders() { holders.clear(); }
@@ -28,32 +29,24 @@ void ModEnumWindows::EnumerateProcesses() {
     if (!hasToolhelp_) FillThreadCounts();
 }
 
-void ModEnumWindows::ShowMessage(const std::string& text) { runtime_.MsgBox(text, 0, ""); }
+void modEnumWindows::ShowMessage(const std::string& text) { runtime_.MsgBox(text, 0, ""); }
 
-void ModEnumWindows::CheckLibraries() {
+void modEnumWindows::CheckLibraries() {
     desktopHwnd_ = windows_.GetDesktopWindow();
     hasToolhelp_ = hasPsapi_ = hasVdmDbg_ = false;
 
-    const LibraryHandle kernel = calls_.LoadLibrary("kernel32");
-    if (kernel == 0) {
+    const SystemLibraries libraries = system_.ProbeLibraries();
+    if (!libraries.kernel32) {
         ShowMessage("Failed to load library kernel32");
         return;
     }
-    hasToolhelp_ = calls_.HasExport(kernel, "CreateToolhelp32Snapshot");
-    calls_.FreeLibrary(kernel);
-
-    if (const LibraryHandle psapi = calls_.LoadLibrary("psapi.dll")) {
-        hasPsapi_ = true;
-        calls_.FreeLibrary(psapi);
-    }
-    if (const LibraryHandle vdmdbg = calls_.LoadLibrary("vdmdbg.dll")) {
-        hasVdmDbg_ = true;
-        calls_.FreeLibrary(vdmdbg);
-    }
+    hasToolhelp_ = libraries.toolhelp;
+    hasPsapi_ = libraries.psapi;
+    hasVdmDbg_ = libraries.vdmdbg;
     if (!hasToolhelp_ && !hasPsapi_) ShowMessage("No libraries to enumerate processes could be found");
 }
 
-ModEnumWindows::ProcessPtr ModEnumWindows::NewProcess(std::int32_t processId, const std::string& key) {
+modEnumWindows::ProcessPtr modEnumWindows::NewProcess(std::int32_t processId, const std::string& key) {
     auto process = std::make_shared<CProcess>();
     process->Key = key;
     process->ProcessID = processId;
@@ -63,7 +56,7 @@ ModEnumWindows::ProcessPtr ModEnumWindows::NewProcess(std::int32_t processId, co
 
 // A record hangs below one parent at most, so the walks from the roots can
 // never meet a record twice, even when a snapshot lists a process again.
-void ModEnumWindows::LinkToParent(const ProcessPtr& child, const ProcessPtr& parent) {
+void modEnumWindows::LinkToParent(const ProcessPtr& child, const ProcessPtr& parent) {
     const ProcessPtr previous = child->Parent.lock();
     if (previous && previous != parent && previous->ChildProcesses.Find(child->Key) == child) {
         previous->ChildProcesses.Remove(child->Key);
@@ -72,7 +65,7 @@ void ModEnumWindows::LinkToParent(const ProcessPtr& child, const ProcessPtr& par
     parent->ChildProcesses.TryAdd(child, child->Key);
 }
 
-void ModEnumWindows::NoteThread(const CProcess& owner, std::int32_t threadId) {
+void modEnumWindows::NoteThread(const CProcess& owner, std::int32_t threadId) {
     ThreadHolders& holders = threadHolders_[threadId];
     if (holders.first == nullptr) {
         holders.first = &owner;
@@ -81,7 +74,7 @@ void ModEnumWindows::NoteThread(const CProcess& owner, std::int32_t threadId) {
     }
 }
 
-ModEnumWindows::ThreadPtr ModEnumWindows::AddThread(const ProcessPtr& owner, std::int32_t threadId) {
+modEnumWindows::ThreadPtr modEnumWindows::AddThread(const ProcessPtr& owner, std::int32_t threadId) {
     std::string key = MakeKey(threadId);
     if (ThreadPtr existing = owner->Threads.Find(key)) return existing;
     auto thread = std::make_shared<CThread>();
@@ -93,31 +86,30 @@ ModEnumWindows::ThreadPtr ModEnumWindows::AddThread(const ProcessPtr& owner, std
     return thread;
 }
 
-ModEnumWindows::ProcessPtr ModEnumWindows::ChildHoldingThread(const CProcess& process, std::int32_t threadId,
+modEnumWindows::ProcessPtr modEnumWindows::ChildHoldingThread(const CProcess& process, std::int32_t threadId,
                                                               const std::string& threadKey) const {
     const auto holders = threadHolders_.find(threadId);
     if (holders == threadHolders_.end()) return nullptr;
-    std::size_t firstAt = KeyedCollection<CProcess>::npos;
+    std::size_t firstAt = KeyedCollection<CProcess>::kNotFound;
     auto consider = [&](const CProcess* holder) {
         const std::size_t at = process.ChildProcesses.IndexOf(holder->Key);
-        if (at == KeyedCollection<CProcess>::npos || at >= firstAt) return;
+        if (at == KeyedCollection<CProcess>::kNotFound || at >= firstAt) return;
         if (process.ChildProcesses.At(at).get() != holder || !holder->Threads.Contains(threadKey)) return;
         firstAt = at;
     };
     consider(holders->second.first);
     for (const CProcess* holder : holders->second.more) consider(holder);
-    return firstAt == KeyedCollection<CProcess>::npos ? nullptr : process.ChildProcesses.At(firstAt);
+    return firstAt == KeyedCollection<CProcess>::kNotFound ? nullptr : process.ChildProcesses.At(firstAt);
 }
 
 // Without toolhelp nobody counted the threads; what the walk and the task
 // pass filed is all there is.
-void ModEnumWindows::FillThreadCounts() {
+void modEnumWindows::FillThreadCounts() {
     for (const auto& entry : processes_) {
         CProcess& process = *entry.item;
         process.ThreadCount = static_cast<std::int32_t>(process.Threads.Count());
-        ForEachDescendant(process, [](CProcess& child) {
-            child.ThreadCount = static_cast<std::int32_t>(child.Threads.Count());
-        });
+        ForEachDescendant(
+            process, [](CProcess& child) { child.ThreadCount = static_cast<std::int32_t>(child.Threads.Count()); });
     }
 }
 

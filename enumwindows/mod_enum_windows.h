@@ -3,8 +3,8 @@
 // under the thread and process that own it; and ends processes by name.
 // It works with whichever of toolhelp, psapi and vdmdbg the system offers,
 // and tells the user through plain message boxes when it cannot.
-// Not re-entrant: the window and task callbacks reach their context through
-// the members below.
+// Not re-entrant: the window walk and the task pass reach their context
+// through the members below.
 #pragma once
 
 #include <cstdint>
@@ -18,18 +18,18 @@
 #include "enumwindows/cwindow.h"
 #include "enumwindows/keyed_collection.h"
 #include "enumwindows/record_keys.h"
-#include "platform/process_calls.h"
+#include "platform/process_system.h"
 #include "platform/window_enum_calls.h"
 #include "platform/window_runtime.h"
 
 namespace brakkis {
 
-class ModEnumWindows {
+class modEnumWindows {
 public:
     // How long the walk waits for a window to answer for its text.
     static constexpr std::uint32_t kCaptionWaitMs = 200;
 
-    ModEnumWindows(ProcessCalls& processes, WindowEnumCalls& windows, WindowRuntime& runtime);
+    modEnumWindows(ProcessSystem& system, WindowEnumCalls& windows, WindowRuntime& runtime);
 
     // Rebuilds Processes() from nothing.
     void EnumerateProcesses();
@@ -59,18 +59,17 @@ private:
     void EnumProcessesToolhelp();
     void EnumThreadsToolhelp();
     void EnumProcessesPsapi();
-    bool ReadModules(CProcess& process, KernelHandle handle);
-    bool EnumTaskCallback(std::uint32_t threadId, std::uint16_t task16, const char* fileName);
+    void ReadModules(const ProcessPtr& process, const ProcessModules& found);
+    void EnumTaskCallback(const Task16& task);
     void FillThreadCounts();
     void KillInTree(const CProcess& root);
 
     // The window walk.
     void WalkWindows();
-    bool EnumWindowsCallback(WindowHandle hwnd);
-    bool EnumChildWindowsCallback(WindowHandle hwnd);
+    void EnumWindowsCallback(WindowHandle hwnd);
+    void EnumChildWindowsCallback(WindowHandle hwnd);
     std::string GetWindowCaption(WindowHandle hwnd, std::intptr_t& length);
     std::string CleanCaption(WindowHandle hwnd);
-    std::string ReadClassName(WindowHandle hwnd);
 
     // Record plumbing.
     ProcessPtr NewProcess(std::int32_t processId, const std::string& key);
@@ -81,7 +80,7 @@ private:
     ProcessPtr ChildHoldingThread(const CProcess& process, std::int32_t threadId, const std::string& threadKey) const;
     void ShowMessage(const std::string& text);
 
-    ProcessCalls& calls_;
+    ProcessSystem& system_;
     WindowEnumCalls& windows_;
     WindowRuntime& runtime_;
 

@@ -1,7 +1,6 @@
 // The process passes: toolhelp for the tree and the threads, psapi for paths,
 // priority classes and modules, vdmdbg for the 16-bit tasks of ntvdm.exe.
 #include <algorithm>
-#include <array>
 
 #include "enumwindows/mod_enum_windows.h"
 #include "platform/ascii_case.h"
@@ -9,8 +8,7 @@
 namespace brakkis {
 namespace {
 
-constexpr std::size_t kMaxIds = 1000;
-constexpr std::size_t kModuleTextSize = 300;
+constexpr std::size_t kMaxListed = 1000;
 
 // The subsystem's major version, rounded half to even; versions up to 3
 // mean a 16-bit program.
@@ -26,29 +24,28 @@ std::string HexCode(std::uint32_t code) { return MakeKey(static_cast<std::int32_
 
 }  // namespace
 
-void ModEnumWindows::EnumProcessesToolhelp() {
-    OwnedKernelHandle snapshot(calls_, calls_.CreateToolhelp32Snapshot(win::kTh32csSnapAll, 0));
-    if (!snapshot) {
+void modEnumWindows::EnumProcessesToolhelp() {
+    const Snapshot<ProcessEntry> snapshot = system_.ProcessSnapshot();
+    if (snapshot.status == SnapshotStatus::NotTaken) {
         ShowMessage("Failed to create Module and Thread snapshot");
         return;
     }
-    ProcessEntry entry;
-    if (!calls_.Process32First(snapshot.Get(), entry)) {
-        ShowMessage("No processes: error " + HexCode(calls_.GetLastError()));
+    if (snapshot.status == SnapshotStatus::FirstEntryFailed) {
+        ShowMessage("No processes: error " + HexCode(snapshot.error));
         return;
     }
-    do {
+    for (const ProcessEntry& entry : snapshot.entries) {
         const auto processId = static_cast<std::int32_t>(entry.processId);
         const std::string key = MakeKey(processId);
         ProcessPtr process = processes_.Find(key);
         if (!process) process = NewProcess(processId, key);
         process->Key = key;
         process->ProcessID = processId;
-        process->FileName = NameInBuffer(entry.exeFile, sizeof entry.exeFile);
-        process->BaseName = process->FileName.empty() ? std::string() : BaseNameOf(process->FileName);
+        process->FileName = entry.exeFile;
+        process->BaseName = BaseNameOf(process->FileName);
         process->ThreadCount = static_cast<std::int32_t>(entry.threadCount);
         process->Priority = entry.basePriority;
-        process->Bits = BitsOfVersion(calls_.GetProcessVersion(entry.processId));
+        process->Bits = BitsOfVersion(entry.version);
 
         // The parent may be listed later in the snapshot, or not at all; a
         // placeholder stands for it until then, and for good if it is gone.
@@ -57,25 +54,21 @@ void ModEnumWindows::EnumProcessesToolhelp() {
         ProcessPtr parent = processes_.Find(parentKey);
         if (!parent) parent = NewProcess(parentId, parentKey);
         if (parentKey != key) LinkToParent(process, parent);
-    } while (calls_.Process32Next(snapshot.Get(), entry));
+    }
 }
 
-void ModEnumWindows::EnumThreadsToolhelp() {
-    OwnedKernelHandle snapshot(calls_, calls_.CreateToolhelp32Snapshot(win::kTh32csSnapAll, 0));
-    if (!snapshot) {
+void modEnumWindows::EnumThreadsToolhelp() {
+    const Snapshot<ThreadEntry> snapshot = system_.ThreadSnapshot();
+    if (snapshot.status == SnapshotStatus::NotTaken) {
         ShowMessage("Failed to create Module and Thread snapshot");
         return;
     }
-    std::size_t expected = 0;
-    for (const auto& listed : processes_) expected += static_cast<std::uint32_t>(listed.item->ThreadCount);
-    threadHolders_.reserve(expected);
-
-    ThreadEntry entry;
-    if (!calls_.Thread32First(snapshot.Get(), entry)) {
-        ShowMessage("No Threads: error " + HexCode(calls_.GetLastError()));
+    if (snapshot.status == SnapshotStatus::FirstEntryFailed) {
+        ShowMessage("No Threads: error " + HexCode(snapshot.error));
         return;
     }
-    do {
+    threadHolders_.reserve(snapshot.entries.size());
+    for (const ThreadEntry& entry : snapshot.entries) {
         // A process started after the process snapshot still gets its
         // threads: it is as real as the ones listed there.
         const auto ownerId = static_cast<std::int32_t>(entry.ownerProcessId);
@@ -94,99 +87,85 @@ void ModEnumWindows::EnumThreadsToolhelp() {
         thread->Parent = owner;
         owner->Threads.Add(thread, threadKey);
         NoteThread(*owner, threadId);
-    } while (calls_.Thread32Next(snapshot.Get(), entry));
+    }
 }
 
-void ModEnumWindows::EnumProcessesPsapi() {
-    std::array<std::uint32_t, kMaxIds> ids{};
-    std::uint32_t bytes = 0;
-    calls_.EnumProcesses(ids.data(), static_cast<std::uint32_t>(sizeof ids), bytes);
-    const std::size_t count = std::min<std::size_t>(bytes / sizeof ids[0], kMaxIds);
-
+void modEnumWindows::EnumProcessesPsapi() {
+    const std::vector<std::uint32_t> ids = system_.ProcessIds();
+    const std::size_t count = std::min(ids.size(), kMaxListed);
     for (std::size_t i = 0; i < count; ++i) {
         const auto processId = static_cast<std::int32_t>(ids[i]);
         const std::string key = MakeKey(processId);
         ProcessPtr process = processes_.Find(key);
         if (!process) process = NewProcess(processId, key);
 
-        OwnedKernelHandle handle(calls_, calls_.OpenProcess(win::kProcessQueryAndRead, false, ids[i]));
-        if (!handle) continue;  // keeps what toolhelp gave it
+        const ProcessModules found = system_.Modules(ids[i]);
+        if (!found.opened) continue;  // keeps what toolhelp gave it
         process->Bits = "32";
-        process->Priority = static_cast<std::int32_t>(calls_.GetPriorityClass(handle.Get()));
+        process->Priority = static_cast<std::int32_t>(found.priorityClass);
         // A process whose modules cannot be listed is not looked into further.
-        if (!ReadModules(*process, handle.Get())) continue;
+        if (found.listed) ReadModules(process, found);
+    }
+}
 
-        if (hasVdmDbg_ && hasPsapi_ && ascii::EqualNoCase(process->BaseName, "ntvdm.exe")) {
-            vdmProcess_ = process;
-            calls_.VDMEnumTaskWOWEx(ids[i], [this](std::uint32_t threadId, std::uint16_t, std::uint16_t task16,
-                                                   const char*, const char* fileName) {
-                return EnumTaskCallback(threadId, task16, fileName);
-            });
+// Path and base name of the main module, the 16-bit tasks of an ntvdm.exe,
+// then one record per other module.
+void modEnumWindows::ReadModules(const ProcessPtr& process, const ProcessModules& found) {
+    process->ModuleCount = static_cast<std::int32_t>(found.count);
+    const ModuleEntry main = found.modules.empty() ? ModuleEntry{} : found.modules.front();
+    process->FileName = main.fileName;
+    process->BaseName = main.baseName;
+
+    if (hasVdmDbg_ && hasPsapi_ && ascii::EqualNoCase(process->BaseName, "ntvdm.exe")) {
+        vdmProcess_ = process;
+        for (const Task16& task : system_.Tasks16(static_cast<std::uint32_t>(process->ProcessID))) {
+            EnumTaskCallback(task);
         }
     }
-}
 
-// Path and base name of the main module, then one record per other module.
-bool ModEnumWindows::ReadModules(CProcess& process, KernelHandle handle) {
-    std::array<ModuleHandle, kMaxIds> modules{};
-    std::uint32_t reported = 0;
-    if (!calls_.EnumProcessModules(handle, modules.data(), static_cast<std::uint32_t>(modules.size()), reported)) {
-        return false;
-    }
-    process.ModuleCount = static_cast<std::int32_t>(reported);
-
-    auto readText = [&](auto call, ModuleHandle module) {
-        char buffer[kModuleTextSize] = {};
-        const std::uint32_t copied = (calls_.*call)(handle, module, buffer, kModuleTextSize);
-        return TrimAtNull(std::string_view(buffer, std::min<std::size_t>(copied, kModuleTextSize)));
-    };
-    process.FileName = readText(&ProcessCalls::GetModuleFileNameEx, modules[0]);
-    process.BaseName = readText(&ProcessCalls::GetModuleBaseName, modules[0]);
-
-    const std::size_t listed = std::min<std::size_t>(reported, kMaxIds);
+    const std::size_t listed = std::min({static_cast<std::size_t>(found.count), kMaxListed, found.modules.size()});
     for (std::size_t j = 1; j < listed; ++j) {
+        const ModuleEntry& entry = found.modules[j];
         auto module = std::make_shared<CModule>();
-        module->FileName = readText(&ProcessCalls::GetModuleFileNameEx, modules[j]);
-        module->BaseName = readText(&ProcessCalls::GetModuleBaseName, modules[j]);
-        module->Key = MakeKey(modules[j]);
-        module->hModule = modules[j];
-        process.Modules.TryAdd(module, module->Key);
+        module->FileName = entry.fileName;
+        module->BaseName = entry.baseName;
+        module->Key = MakeKey(entry.handle);
+        module->hModule = entry.handle;
+        process->Modules.TryAdd(module, module->Key);
     }
-    return true;
 }
 
-bool ModEnumWindows::EnumTaskCallback(std::uint32_t threadId, std::uint16_t task16, const char* fileName) {
-    const std::int32_t taskId = static_cast<std::int16_t>(task16);
+void modEnumWindows::EnumTaskCallback(const Task16& task) {
+    const std::int32_t taskId = static_cast<std::int16_t>(task.task);
     const std::string key = MakeKey(taskId);
-    auto task = std::make_shared<CProcess>();
-    task->ProcessID = taskId;
-    task->Key = key;
-    task->Bits = "16";
-    task->Parent = vdmProcess_;
-    task->FileName = NameInBuffer(fileName, win::kMaxPath);
-    task->BaseName = BaseNameOf(task->FileName);
+    auto record = std::make_shared<CProcess>();
+    record->ProcessID = taskId;
+    record->Key = key;
+    record->Bits = "16";
+    record->Parent = vdmProcess_;
+    record->FileName = task.fileName;
+    record->BaseName = BaseNameOf(record->FileName);
 
-    const auto tid = static_cast<std::int32_t>(threadId);
+    const auto tid = static_cast<std::int32_t>(task.threadId);
     const std::string threadKey = MakeKey(tid);
     auto thread = std::make_shared<CThread>();
     thread->Key = threadKey;
     thread->ThreadID = tid;
-    thread->Parent = task;
-    task->Threads.Add(thread, threadKey);
+    thread->Parent = record;
+    record->Threads.Add(thread, threadKey);
 
     // A task handle can give the key of a process or of a task in another
     // ntvdm.exe; the record already there keeps its place. Only a task that
     // is filed under its ntvdm.exe takes over the thread that runs it, or
     // the window walk could find that thread under neither.
-    const bool filedUnderVdm = vdmProcess_->ChildProcesses.TryAdd(task, key);
-    processes_.TryAdd(task, key);
+    const bool filedUnderVdm = vdmProcess_->ChildProcesses.TryAdd(record, key);
+    processes_.TryAdd(record, key);
     if (filedUnderVdm) {
-        NoteThread(*task, tid);
+        NoteThread(*record, tid);
         if (const ThreadPtr running = vdmProcess_->Threads.Find(threadKey); running && running->ThreadID == tid) {
             vdmProcess_->Threads.Remove(threadKey);
         }
     }
-    return false;
 }
 
 }  // namespace brakkis

@@ -1,7 +1,6 @@
 #include "enumwindows/record_keys.h"
 
 #include <cstdint>
-#include <cstring>
 #include <limits>
 
 namespace brakkis {
@@ -30,14 +29,6 @@ std::string BaseNameOf(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-std::string TrimAtNull(std::string_view text) {
-    return std::string(text.substr(0, text.find('\0')));
-}
-
-std::string NameInBuffer(const char* buffer, std::size_t size) {
-    const void* nul = std::memchr(buffer, '\0', size);
-    if (nul == nullptr || nul == buffer) return {};
-    return std::string(buffer, static_cast<const char*>(nul));
-}
+std::string TrimAtNull(std::string_view text) { return std::string(text.substr(0, text.find('\0'))); }
 
 }  // namespace brakkis

@@ -1,5 +1,5 @@
 // The text helpers every part of the enumeration shares: record keys,
-// base names of paths and C strings read out of fixed buffers.
+// base names of paths and text cut at its first NUL.
 #pragma once
 
 #include <cstddef>
@@ -20,10 +20,5 @@ std::string BaseNameOf(std::string_view path);
 
 // The text before the first NUL; all of it when there is none.
 std::string TrimAtNull(std::string_view text);
-
-// A name held in a fixed buffer of `size` characters: the text before its
-// first NUL, or empty when that is the first character or there is none
-// within the buffer. Reads no further than the NUL.
-std::string NameInBuffer(const char* buffer, std::size_t size);
 
 }  // namespace brakkis

@@ -8,17 +8,15 @@ namespace brakkis {
 namespace {
 
 constexpr std::intptr_t kMaxCaption = 30000;
-constexpr std::int32_t kClassNameSize = 100;
-constexpr std::uint32_t kModuleNameSize = 100;
 
 }  // namespace
 
-void ModEnumWindows::WalkWindows() {
+void modEnumWindows::WalkWindows() {
     EnumWindowsCallback(desktopHwnd_);
-    windows_.EnumWindows([this](WindowHandle hwnd) { return EnumWindowsCallback(hwnd); });
+    for (const WindowHandle hwnd : windows_.TopLevelWindows()) EnumWindowsCallback(hwnd);
 }
 
-bool ModEnumWindows::EnumWindowsCallback(WindowHandle hwnd) {
+void modEnumWindows::EnumWindowsCallback(WindowHandle hwnd) {
     std::uint32_t rawProcessId = 0;
     const auto threadId = static_cast<std::int32_t>(windows_.GetWindowThreadProcessId(hwnd, rawProcessId));
     const auto processId = static_cast<std::int32_t>(rawProcessId);
@@ -49,17 +47,14 @@ bool ModEnumWindows::EnumWindowsCallback(WindowHandle hwnd) {
                 thread->DesktopOwnedWindows.TryAdd(filed, windowKey);
             }
         }
-        return true;
+        return;
     }
 
     std::intptr_t length = 0;
     std::string caption = GetWindowCaption(hwnd, length);
-    std::string className = ReadClassName(hwnd);
+    std::string className = windows_.ClassName(hwnd);
     const std::intptr_t instance = windows_.GetWindowLongPtr(hwnd, win::kGwlpHInstance);
-    char moduleBuffer[kModuleNameSize] = {};
-    const std::uint32_t copied = windows_.GetModuleFileName(instance, moduleBuffer, kModuleNameSize);
-    // A name cut short comes back with its NUL inside the count.
-    const std::string moduleFile = TrimAtNull(std::string_view(moduleBuffer, std::min(copied, kModuleNameSize)));
+    const std::string moduleFile = windows_.ModuleFileName(instance);
 
     auto window = std::make_shared<CWindow>();
     window->Key = windowKey;
@@ -84,14 +79,13 @@ bool ModEnumWindows::EnumWindowsCallback(WindowHandle hwnd) {
         desktopWindow_ = window;
     } else {
         currentTopWindow_ = window;
-        windows_.EnumChildWindows(hwnd, [this](WindowHandle child) { return EnumChildWindowsCallback(child); });
+        for (const WindowHandle child : windows_.DescendantWindows(hwnd)) EnumChildWindowsCallback(child);
         currentTopWindow_.reset();
     }
-    return true;
 }
 
-bool ModEnumWindows::EnumChildWindowsCallback(WindowHandle hwnd) {
-    if (!currentTopWindow_) return true;
+void modEnumWindows::EnumChildWindowsCallback(WindowHandle hwnd) {
+    if (!currentTopWindow_) return;
     const WindowPtr top = currentTopWindow_;
     const std::string key = MakeKey(hwnd);
     WindowHandle parent = windows_.GetParent(hwnd);
@@ -116,34 +110,29 @@ bool ModEnumWindows::EnumChildWindowsCallback(WindowHandle hwnd) {
     window->ThreadID = static_cast<std::int32_t>(windows_.GetWindowThreadProcessId(hwnd, processId));
     window->ProcessID = static_cast<std::int32_t>(processId);
     window->Caption = CleanCaption(hwnd);
-    window->Class = ReadClassName(hwnd);
+    window->Class = windows_.ClassName(hwnd);
 
     top->ChildWindows.TryAdd(window, key);
     // A window whose parent was not seen stays filed under the top-level window only.
     if (parent != top->hwnd() && parentRecord) parentRecord->ChildWindows.TryAdd(window, key);
-    return true;
 }
 
 // A window whose thread does not answer in time gets an empty caption rather
 // than holding the walk.
-std::string ModEnumWindows::GetWindowCaption(WindowHandle hwnd, std::intptr_t& length) {
+std::string modEnumWindows::GetWindowCaption(WindowHandle hwnd, std::intptr_t& length) {
     length = 0;
-    std::intptr_t reported = 0;
-    if (!windows_.SendTextLengthMessage(hwnd, kCaptionWaitMs, reported)) return {};
-    length = reported;
-    const std::intptr_t wanted = std::clamp<std::intptr_t>(reported, 0, kMaxCaption);
-    std::string buffer(static_cast<std::size_t>(wanted) + 10, '\0');
-    std::intptr_t copied = 0;
-    if (!windows_.SendGetTextMessage(hwnd, buffer.data(), static_cast<std::intptr_t>(buffer.size()), kCaptionWaitMs,
-                                     copied)) {
-        return {};
-    }
-    return TrimAtNull(std::string_view(buffer.data(), static_cast<std::size_t>(wanted)));
+    const std::optional<std::intptr_t> reported = windows_.TextLength(hwnd, kCaptionWaitMs);
+    if (!reported) return {};
+    length = *reported;
+    const std::intptr_t wanted = std::clamp<std::intptr_t>(*reported, 0, kMaxCaption);
+    const std::optional<std::string> text = windows_.Text(hwnd, wanted + 10, kCaptionWaitMs);
+    if (!text) return {};
+    return TrimAtNull(std::string_view(*text).substr(0, static_cast<std::size_t>(wanted)));
 }
 
 // The caption up to its first control character. A two-byte character ends
 // it too: its code, taken as a signed 16-bit number, is below a space.
-std::string ModEnumWindows::CleanCaption(WindowHandle hwnd) {
+std::string modEnumWindows::CleanCaption(WindowHandle hwnd) {
     std::intptr_t length = 0;
     std::string text = GetWindowCaption(hwnd, length);
     if (length == 0) return {};
@@ -152,12 +141,6 @@ std::string ModEnumWindows::CleanCaption(WindowHandle hwnd) {
         if (byte < 0x20 || windows_.IsDbcsLeadByte(byte)) return text.substr(0, i);
     }
     return text;
-}
-
-std::string ModEnumWindows::ReadClassName(WindowHandle hwnd) {
-    char buffer[kClassNameSize] = {};
-    const std::int32_t copied = windows_.GetClassName(hwnd, buffer, kClassNameSize);
-    return TrimAtNull(std::string_view(buffer, static_cast<std::size_t>(std::clamp(copied, 0, kClassNameSize))));
 }
 
 }  // namespace brakkis

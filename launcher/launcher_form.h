@@ -61,7 +61,7 @@ private:
     std::unique_ptr<CLayer> layer_;
     std::unique_ptr<FileSystem> fileSystem_;
     std::unique_ptr<Shell> shell_;
-    std::unique_ptr<ModEnumWindows> enumWindows_;
+    std::unique_ptr<modEnumWindows> enumWindows_;
     WatchState watch_;
     bool repairing_ = false;
     bool leaveUntouched_ = false;

@@ -3,7 +3,7 @@
 #include "platform/win32/win32_dll_search.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_launcher_instances.h"
-#include "platform/win32/win32_process_calls.h"
+#include "platform/win32/win32_process_system.h"
 #include "platform/win32/win32_registry_calls.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_window_calls.h"
@@ -19,7 +19,7 @@ int main() {
     const auto windows = brakkis::CreateWin32WindowCalls();
     brakkis::Win32RegistryCalls registry;
     brakkis::Win32Sleeper sleeper;
-    const auto processes = brakkis::CreateWin32ProcessCalls();
+    const auto processes = brakkis::CreateWin32ProcessSystem();
     const auto windowEnum = brakkis::CreateWin32WindowEnumCalls();
     const auto instances = brakkis::CreateWin32LauncherInstances();
     brakkis::Ports ports{runtime,

@@ -67,7 +67,8 @@ void LauncherForm::WatchTick() {
 }
 
 void LauncherForm::KillGame() {
-    if (!enumWindows_) enumWindows_ = std::make_unique<ModEnumWindows>(ports_.processes, ports_.windowEnum, ports_.runtime);
+    if (!enumWindows_)
+        enumWindows_ = std::make_unique<modEnumWindows>(ports_.processes, ports_.windowEnum, ports_.runtime);
     enumWindows_->KillProcessesByName(texts::kGameExe);
 }
 

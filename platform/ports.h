@@ -7,7 +7,7 @@
 
 #include "platform/file_system.h"
 #include "platform/launcher_instances.h"
-#include "platform/process_calls.h"
+#include "platform/process_system.h"
 #include "platform/registry_calls.h"
 #include "platform/shell.h"
 #include "platform/window_calls.h"
@@ -21,7 +21,7 @@ struct Ports {
     WindowCalls& windows;
     RegistryCalls& registry;
     Sleeper& sleeper;
-    ProcessCalls& processes;
+    ProcessSystem& processes;
     WindowEnumCalls& windowEnum;
     LauncherInstances& instances;
     // Service objects are created on first use; creation may raise.

@@ -1,13 +1,11 @@
 #include "platform/win32/win32_window_enum_calls.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
-#include <string>
 
 #include "platform/win32/windows_api.h"
 
-#undef GetClassName
-#undef GetModuleFileName
 #undef GetWindowLongPtr
 
 namespace brakkis {
@@ -15,20 +13,35 @@ namespace {
 
 HWND ToHwnd(WindowHandle handle) { return reinterpret_cast<HWND>(handle); }
 
-// The visitor runs inside user32; an exception must not unwind through it.
-struct VisitContext {
-    const WindowVisitor* visitor;
+// Handles are collected inside user32; an exception must not unwind through it.
+struct WindowList {
+    std::vector<WindowHandle> windows;
     std::exception_ptr failure;
 };
 
 BOOL CALLBACK OnWindow(HWND hwnd, LPARAM user) {
-    auto* context = reinterpret_cast<VisitContext*>(user);
+    auto* list = reinterpret_cast<WindowList*>(user);
     try {
-        return (*context->visitor)(reinterpret_cast<WindowHandle>(hwnd)) ? TRUE : FALSE;
+        list->windows.push_back(reinterpret_cast<WindowHandle>(hwnd));
+        return TRUE;
     } catch (...) {
-        context->failure = std::current_exception();
+        list->failure = std::current_exception();
         return FALSE;
     }
+}
+
+std::vector<WindowHandle> Collected(WindowList& list) {
+    if (list.failure) std::rethrow_exception(list.failure);
+    return std::move(list.windows);
+}
+
+// A name read into a buffer of 100 characters, cut to the count the call
+// returns; a name cut short may come back with its NUL inside that count.
+constexpr DWORD kNameSize = 100;
+
+std::string NameRead(const char* buffer, long long copied) {
+    const std::size_t length = static_cast<std::size_t>(std::clamp<long long>(copied, 0, kNameSize));
+    return std::string(buffer, ::strnlen(buffer, length));
 }
 
 class Win32WindowEnumCalls final : public WindowEnumCalls {
@@ -37,18 +50,16 @@ public:
 
     WindowHandle GetDesktopWindow() override { return reinterpret_cast<WindowHandle>(::GetDesktopWindow()); }
 
-    bool EnumWindows(const WindowVisitor& visitor) override {
-        VisitContext context{&visitor, nullptr};
-        const BOOL ok = ::EnumWindows(&OnWindow, reinterpret_cast<LPARAM>(&context));
-        if (context.failure) std::rethrow_exception(context.failure);
-        return ok != FALSE;
+    std::vector<WindowHandle> TopLevelWindows() override {
+        WindowList list;
+        ::EnumWindows(&OnWindow, reinterpret_cast<LPARAM>(&list));
+        return Collected(list);
     }
 
-    bool EnumChildWindows(WindowHandle parent, const WindowVisitor& visitor) override {
-        VisitContext context{&visitor, nullptr};
-        const BOOL ok = ::EnumChildWindows(ToHwnd(parent), &OnWindow, reinterpret_cast<LPARAM>(&context));
-        if (context.failure) std::rethrow_exception(context.failure);
-        return ok != FALSE;
+    std::vector<WindowHandle> DescendantWindows(WindowHandle parent) override {
+        WindowList list;
+        ::EnumChildWindows(ToHwnd(parent), &OnWindow, reinterpret_cast<LPARAM>(&list));
+        return Collected(list);
     }
 
     std::uint32_t GetWindowThreadProcessId(WindowHandle hwnd, std::uint32_t& processId) override {
@@ -62,8 +73,9 @@ public:
         return reinterpret_cast<WindowHandle>(::GetParent(ToHwnd(hwnd)));
     }
 
-    std::int32_t GetClassName(WindowHandle hwnd, char* buffer, std::int32_t size) override {
-        return ::GetClassNameA(ToHwnd(hwnd), buffer, size);
+    std::string ClassName(WindowHandle hwnd) override {
+        char buffer[kNameSize] = {};
+        return NameRead(buffer, ::GetClassNameA(ToHwnd(hwnd), buffer, kNameSize));
     }
 
     std::intptr_t GetWindowLongPtr(WindowHandle hwnd, std::int32_t index) override {
@@ -77,39 +89,32 @@ public:
         return true;
     }
 
-    bool SendTextLengthMessage(WindowHandle hwnd, std::uint32_t timeoutMs, std::intptr_t& length) override {
+    std::optional<std::intptr_t> TextLength(WindowHandle hwnd, std::uint32_t timeoutMs) override {
         DWORD_PTR result = 0;
-        length = 0;
         if (!::SendMessageTimeoutA(ToHwnd(hwnd), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result)) {
-            return false;
+            return std::nullopt;
         }
-        length = static_cast<std::intptr_t>(result);
-        return true;
+        return static_cast<std::intptr_t>(result);
     }
 
     // The text lands in a buffer of our own that never moves: a window of
     // another thread of this process is handed the address itself, and may
     // still write to it after we stopped waiting.
-    bool SendGetTextMessage(WindowHandle hwnd, char* buffer, std::intptr_t size, std::uint32_t timeoutMs,
-                            std::intptr_t& copied) override {
-        copied = 0;
-        if (size <= 0) return true;
-        const auto room = static_cast<std::size_t>(std::min<std::intptr_t>(size, kTextCapacity));
+    std::optional<std::string> Text(WindowHandle hwnd, std::intptr_t bufferSize, std::uint32_t timeoutMs) override {
+        if (bufferSize <= 0) return std::string();
+        const auto room = static_cast<std::size_t>(std::min<std::intptr_t>(bufferSize, kTextCapacity));
         text_[0] = '\0';
         DWORD_PTR result = 0;
         if (!::SendMessageTimeoutA(ToHwnd(hwnd), WM_GETTEXT, room, reinterpret_cast<LPARAM>(text_.data()),
                                    SMTO_ABORTIFHUNG, timeoutMs, &result)) {
-            return false;
+            return std::nullopt;
         }
-        const std::size_t n = std::min<std::size_t>(result, room - 1);
-        std::copy_n(text_.data(), n, buffer);
-        buffer[n] = '\0';
-        copied = static_cast<std::intptr_t>(n);
-        return true;
+        return text_.substr(0, std::min<std::size_t>(result, room - 1));
     }
 
-    std::uint32_t GetModuleFileName(std::intptr_t module, char* buffer, std::uint32_t size) override {
-        return ::GetModuleFileNameA(reinterpret_cast<HMODULE>(module), buffer, size);
+    std::string ModuleFileName(std::intptr_t module) override {
+        char buffer[kNameSize] = {};
+        return NameRead(buffer, ::GetModuleFileNameA(reinterpret_cast<HMODULE>(module), buffer, kNameSize));
     }
 
     std::intptr_t OwnInstance() override { return reinterpret_cast<std::intptr_t>(::GetModuleHandleA(nullptr)); }

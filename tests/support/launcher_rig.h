@@ -13,7 +13,8 @@
 #include "tests/fakes/fake_file_system.h"
 #include "tests/support/differences.h"
 #include "tests/fakes/sim_machine.h"
-#include "tests/fakes/sim_process_machine.h"
+#include "tests/fakes/fake_game_processes.h"
+#include "tests/fakes/fake_window_tree.h"
 #include "tests/fakes/fake_registry.h"
 #include "tools/sample-installation/sample_installation.h"
 
@@ -31,11 +32,6 @@ struct LauncherRig {
     LauncherRig() {
         machine.appPath = kGame;
         disk.MakeFolder(kGame);
-        // The launcher runs below the shell; every program it starts below it.
-        processMachine.AddProcess(0x10, 0, "explorer.exe");
-        processMachine.AddProcess(0x20, 0x10, texts::kExeFileName);
-        processMachine.selfPid = 0x20;
-        processMachine.MirrorLauncherMachine(machine, 0x20);
     }
 
     Files Folder() const { return disk.Below(kGame); }
@@ -79,14 +75,13 @@ struct LauncherRig {
     sim::SimRuntime runtime{machine};
     sim::SimWindowCalls windows{machine};
     sim::FakeRegistry registry;
-    sim::SimProcessMachine processMachine;
-    sim::SimProcessCalls processCalls{processMachine};
-    sim::SimWindowEnumCalls windowEnum{processMachine};
+    sim::FakeGameProcesses processes{machine};
+    sim::FakeWindowTree windowEnum;
     sim::SimInstances ownInstances;
     sim::SimInstances& instances = ownInstances;
     bool failFileSystem = false;
     bool failShell = false;
-    Ports ports{runtime, windows, registry, runtime, processCalls, windowEnum, instances,
+    Ports ports{runtime, windows, registry, runtime, processes, windowEnum, instances,
                 [this]() -> std::unique_ptr<FileSystem> {
                     if (failFileSystem) throw RaisedError(429, "Brakkis Isle", "ActiveX component can't create object");
                     return std::make_unique<fakes::FakeFileSystem>(disk);
