@@ -54,6 +54,7 @@ private:
     void WatchTick();
     void RestartGame();
     void KillGame();
+    bool GameRunning();
 
     Ports& ports_;
     std::unique_ptr<CRegistry> registry_;

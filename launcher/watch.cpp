@@ -45,8 +45,12 @@ void LauncherForm::WatchTick() {
             window.SetVisible(false);
         } else if (!Found(kRecoveryTitle) && !watch_.VideoSetupSeen && !watch_.RecoveryShown) {
             ports_.sleeper.Sleep(2000);
-            window.Unload();
-            return;
+            // A game that restarts itself is gone from the screen for a few
+            // seconds: it has ended only when no process of it is left.
+            if (!GameRunning()) {
+                window.Unload();
+                return;
+            }
         } else {
             ports_.sleeper.Sleep(2000);
             watch_.GameSeen = false;
@@ -64,6 +68,12 @@ void LauncherForm::WatchTick() {
     }
     if (watch_.TickCount == 300) window.SetVisible(false);
     ++watch_.TickCount;
+}
+
+bool LauncherForm::GameRunning() {
+    bool running = false;
+    SkipOnError([&] { running = ports_.processes.AnyRunning(GameFolder() + "\\" + texts::kGameExe); });
+    return running;
 }
 
 void LauncherForm::KillGame() {

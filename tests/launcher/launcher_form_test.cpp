@@ -226,21 +226,59 @@ TEST_F(Launcher, ACrashAtAnyFileOperationOfAStartFindsTheRecoveryValueInPlace) {
     EXPECT_GT(crashes, 30);
 }
 
-TEST_F(Launcher, TheGameUpThenGoneHidesTheSplashThenPutsEverythingBack) {
-    rig.machine.SetProgram([&](sim::SimMachine&, sim::SimProcess& game) {
-        Window(game, "Brakkis", 1000, 40000);
-        EndAt(game, 40050);
-    });
-    for (std::uint64_t t : {900, 12950, 13050}) SeeAt(t);
-    rig.Run("", 120000);
-    // First seen on the tick at 1000: a blocking 12 s, then hidden.
-    EXPECT_EQ(seen, (std::map<std::uint64_t, bool>{{900, true}, {12950, true}, {13050, false}}));
-    // Gone at 40000: missed by that tick, 2 s, then unloaded.
-    EXPECT_FALSE(rig.machine.FormLoaded());
-    EXPECT_EQ(rig.machine.Now(), 42000u);
-    EXPECT_EQ(rig.machine.sleeps, (std::vector<std::uint64_t>{12000, 2000}));
-    EXPECT_EQ(Differences(original, rig.Folder()), "");
-    EXPECT_EQ(rig.RunValue(), "(none)");
+// The courses the game's windows can take: the splash at given moments, and
+// when the launcher ends with the player's files back (0: still waiting).
+TEST_F(Launcher, TheWatchFollowsTheGamesWindowsUntilTheGameIsReallyGone) {
+    struct Shown {
+        const char* title;
+        std::uint64_t from, until;
+        int start = 1;  // of the game's first start, or of the one it made itself
+    };
+    const struct {
+        std::vector<Shown> windows;
+        std::uint64_t endsAt;
+        bool restarts;  // at its end the game starts itself anew
+        std::map<std::uint64_t, bool> seen;
+        std::uint64_t endedAt;
+    } courses[] = {
+        // First seen on the tick at 1000: a blocking 12 s, then hidden. Gone at
+        // 40000, missed by that tick: 2 s, then unloaded.
+        {{{"Brakkis", 1000, 40000}}, 40050, false, {{900, true}, {12950, true}, {13050, false}}, 42000},
+        {{{"Brakkis", 1000, 20000}, {kVideo, 20000, 25000}}, 25000, false, {{24000, false}, {30000, true}}, 0},
+        {{{"Brakkis", 1000, 20000}, {kRecovery, 19000, 30000}, {"Brakkis", 35000, 50000}},
+         50000, false, {{25000, false}, {33000, true}}, 52000},
+        {{}, 100, false, {{30050, true}, {30150, false}}, 0},
+        // Gone from the screen for 5 s while the game starts itself anew.
+        {{{"Brakkis", 1000, 20000}, {"Brakkis", 25000, 35000, 2}}, 20000, true, {{24000, false}}, 37000},
+    };
+    for (const auto& course : courses) {
+        LauncherRig run;
+        Install(run.disk);
+        auto& m = run.machine;
+        std::optional<Files> restartSaw;
+        m.SetProgram([&](sim::SimMachine&, sim::SimProcess& game) {
+            const int start = static_cast<int>(m.Processes().size());
+            if (start == 2) restartSaw = run.Folder();
+            for (const Shown& w : course.windows) {
+                if (w.start != start) continue;
+                m.At(w.from, [&m, w, pid = game.pid] {
+                    const WindowHandle hwnd = m.CreateWindow(w.title, true, pid);
+                    m.At(w.until, [&m, hwnd] { m.DestroyWindow(hwnd); });
+                });
+            }
+            m.At(start == 1 ? course.endsAt : 35000, [&, start, pid = game.pid, line = game.commandLine] {
+                if (start == 1 && course.restarts) m.StartProcess(line);
+                m.EndProcess(pid);
+            });
+        });
+        std::map<std::uint64_t, bool> seen;
+        for (const auto& [t, visible] : course.seen) m.At(t, [&, t = t] { seen[t] = run.Visible(); });
+        run.Run("", 60000);
+        EXPECT_EQ(seen, course.seen) << course.endsAt;
+        EXPECT_EQ(m.FormLoaded() ? 0 : m.Now(), course.endedAt) << course.endsAt;
+        EXPECT_EQ(m.FormLoaded() ? "" : Differences(original, run.Folder()), "");
+        EXPECT_EQ(restartSaw.value_or(Files()).count("Brakkis_Temp\\User.ini"), course.restarts ? 1u : 0u);
+    }
 }
 
 TEST_F(Launcher, VideoSetupThenTheMainWindowBackRestartsTheGameWithThePlayersDevice) {
@@ -299,44 +337,6 @@ TEST_F(Launcher, AMainWindowGoneAgainBeforeTheRestartLooksKillsNothing) {
     EXPECT_EQ(rig.machine.runs.size(), 1u);
     EXPECT_FALSE(rig.machine.Processes()[0]->killed);
     EXPECT_TRUE(rig.form.Watch().VideoSetupSeen);
-}
-
-TEST_F(Launcher, AVideoDialogClosedWithoutTheGameShowsTheSplashAndWaits) {
-    rig.machine.SetProgram([&](sim::SimMachine&, sim::SimProcess& game) {
-        Window(game, "Brakkis", 1000, 20000);
-        Window(game, kVideo, 20000, 25000);
-        EndAt(game, 25000);
-    });
-    SeeAt(24000);
-    SeeAt(30000);
-    rig.Run("", 60000);
-    EXPECT_EQ(seen, (std::map<std::uint64_t, bool>{{24000, false}, {30000, true}}));
-    EXPECT_TRUE(rig.machine.FormLoaded());
-    EXPECT_FALSE(rig.form.Watch().GameSeen);
-}
-
-TEST_F(Launcher, ARecoveryDialogKeepsTheLauncherUntilTheGameIsReallyGone) {
-    rig.machine.SetProgram([&](sim::SimMachine&, sim::SimProcess& game) {
-        Window(game, "Brakkis", 1000, 20000);
-        Window(game, kRecovery, 19000, 30000);
-        Window(game, "Brakkis", 35000, 50000);
-        EndAt(game, 50000);
-    });
-    SeeAt(25000);
-    SeeAt(33000);
-    rig.Run("", 100000);
-    EXPECT_EQ(seen, (std::map<std::uint64_t, bool>{{25000, false}, {33000, true}}));
-    EXPECT_FALSE(rig.machine.FormLoaded());
-    EXPECT_EQ(Differences(original, rig.Folder()), "");
-}
-
-TEST_F(Launcher, WithoutAGameTheSplashHidesOnThe301stTick) {
-    rig.machine.SetProgram([&](sim::SimMachine&, sim::SimProcess& game) { EndAt(game, 100); });
-    SeeAt(30050);
-    SeeAt(30150);
-    rig.Run("", 40000);
-    EXPECT_EQ(seen, (std::map<std::uint64_t, bool>{{30050, true}, {30150, false}}));
-    EXPECT_TRUE(rig.machine.FormLoaded());
 }
 
 TEST_F(Launcher, ARestartThatCannotCarryTheDeviceShutsDownInOrder) {
