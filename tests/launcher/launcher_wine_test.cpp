@@ -95,6 +95,22 @@ TEST_F(RealLauncher, ARecoveryDialogInPlaceOfTheGameWindowKeepsTheLauncherUntilT
     EXPECT_EQ(standin::GameStarts(folder).size(), 1u);
 }
 
+// The game restarts itself after a change of renderer, gone from the screen
+// for a few seconds: the launcher keeps the modification's files for the
+// new process and puts them back when that one ends.
+TEST_F(RealLauncher, AGameThatRestartsItselfKeepsTheModificationsFiles) {
+    const std::string folder = Installation(
+        "main_window_ms=300\r\n1.restart_at_ms=14000\r\n1.exit_after_ms=60000\r\n"
+        "2.main_window_ms=4000\r\n2.exit_after_ms=8000\r\n");
+    const HANDLE launcher = Start(folder, "");
+    ASSERT_TRUE(WaitUntil([&] { return standin::GameStarts(folder).size() == 2; }, 40s));
+    // The new process titles its window from the localisation the launcher left in place.
+    EXPECT_TRUE(WaitUntil([] { return Found("Brakkis"); }, 20s));
+    EXPECT_TRUE(fs::exists(folder + "\\Brakkis_Temp") && RunValue());
+    ExpectEndedAndRestored(launcher, folder, 60000, original_);
+    EXPECT_EQ(Seen(standin::GameStarts(folder)[1]), VisibleNames());
+}
+
 TEST_F(RealLauncher, AfterACrashTheRepairRestoresAndStaysHiddenWithoutAGame) {
     const std::string folder = Installation("main_window_ms=300\r\nexit_after_ms=120000\r\n");
     Start(folder, "");
