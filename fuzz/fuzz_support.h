@@ -25,18 +25,13 @@ namespace brakkis::fuzz {
 // stays a readable text file.
 inline std::vector<std::string> Parts(const std::uint8_t* data, std::size_t size, std::size_t count) {
     std::vector<std::string> parts(count);
-    const std::string input(reinterpret_cast<const char*>(data), size);
-    std::size_t at = 0;
-    for (std::size_t i = 0; i + 1 < count && at <= input.size(); ++i) {
-        const std::size_t cut = input.find('\x1E', at);
-        if (cut == std::string::npos) {
-            parts[i] = input.substr(at);
-            return parts;
-        }
-        parts[i] = input.substr(at, cut - at);
-        at = cut + 1;
+    std::string input(reinterpret_cast<const char*>(data), size);
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+        const std::size_t cut = input.find('\x1E');
+        parts[i] = input.substr(0, cut);
+        input = cut == std::string::npos ? "" : input.substr(cut + 1);
     }
-    if (at <= input.size()) parts[count - 1] = input.substr(at);
+    parts[count - 1] = input;
     return parts;
 }
 
