@@ -4,15 +4,18 @@
 // message loop is pumped and are never made up after a blocking sleep.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/ascii_case.h"
+#include "platform/error.h"
 #include "platform/launcher_instances.h"
 #include "platform/shell.h"
 #include "platform/window_calls.h"
@@ -21,26 +24,21 @@
 namespace brakkis::sim {
 
 struct SimWindow {
-    WindowHandle hwnd = 0;
     std::string title;
     bool visible = false;
     std::uint32_t processId = 0;
-    std::int32_t style = 0;
     std::int32_t exStyle = 0;
     bool topmost = false;
-    std::int32_t left = 0, top = 0, right = 0, bottom = 0;
-    std::uint32_t layeredKey = 0;
+    std::int32_t left = 0, top = 0;
+    std::uint32_t layeredKey = 0, layeredFlags = 0;
     std::uint8_t layeredAlpha = 0;
-    std::uint32_t layeredFlags = 0;
     std::int64_t keyAtFirstShow = -1;  // the colour key in force when it was first shown
 };
 
 struct SimProcess {
     std::uint32_t pid = 0;
     std::string commandLine;
-    bool alive = true;
-    std::int32_t exitCode = 0;
-    bool killed = false;
+    bool alive = true, killed = false;
 };
 
 struct RunCall {
@@ -56,114 +54,204 @@ struct MessageBoxCall {
     std::string title;
 };
 
-class SimMachine;
-
-// What a started program does, given its process: typically schedules window
-// changes and its own exit on the machine's clock.
-using ProgramScript = std::function<void(SimMachine&, SimProcess&)>;
-
 class SimMachine {
 public:
-    SimMachine();
+    // What a started program does, given its process: typically schedules
+    // window changes and its own end on the clock.
+    using Program = std::function<void(SimMachine&, SimProcess&)>;
+    static constexpr std::uint64_t kTimerMs = 100;
 
-    // The clock.
     std::uint64_t Now() const { return now_; }
-    void At(std::uint64_t when, std::function<void()> event);
+    void At(std::uint64_t when, std::function<void()> event) {
+        events_.emplace(std::pair{std::max(when, now_), sequence_++}, std::move(event));
+    }
     void After(std::uint64_t delay, std::function<void()> event) { At(now_ + delay, std::move(event)); }
-    // Advances the clock, firing due events, without running the timer.
-    void Advance(std::uint64_t milliseconds);
+    // Moves the clock on, firing the events due, without the timer.
+    void Advance(std::uint64_t milliseconds) {
+        const std::uint64_t target = now_ + milliseconds;
+        while (!events_.empty() && events_.begin()->first.first <= target) {
+            now_ = std::max(now_, events_.begin()->first.first);
+            auto event = std::move(events_.begin()->second);
+            events_.erase(events_.begin());
+            event();
+        }
+        now_ = target;
+    }
 
-    // Windows.
-    WindowHandle CreateWindow(const std::string& title, bool visible, std::uint32_t processId = 0);
-    void DestroyWindow(WindowHandle hwnd);
-    SimWindow* Window(WindowHandle hwnd);
-    WindowHandle FindWindowByTitle(const std::string& title) const;
+    WindowHandle CreateWindow(const std::string& title, bool visible, std::uint32_t processId = 0) {
+        windows_[nextHwnd_] = SimWindow{title, visible, processId};
+        return (nextHwnd_ += 4) - 4;
+    }
+    void DestroyWindow(WindowHandle hwnd) { windows_.erase(hwnd); }
+    SimWindow* Window(WindowHandle hwnd) { return windows_.count(hwnd) ? &windows_[hwnd] : nullptr; }
+    WindowHandle FindWindowByTitle(const std::string& title) const {
+        for (const auto& [hwnd, w] : windows_) {
+            if (ascii::EqualNoCase(w.title, title)) return hwnd;
+        }
+        return 0;
+    }
 
-    // Processes.
-    SimProcess& StartProcess(const std::string& commandLine);
-    void EndProcess(std::uint32_t pid, std::int32_t exitCode = 0);
-    SimProcess* Process(std::uint32_t pid);
+    SimProcess& StartProcess(const std::string& commandLine) {
+        processes_.push_back(std::make_unique<SimProcess>(SimProcess{nextPid_ += 4, commandLine}));
+        SimProcess& started = *processes_.back();
+        if (program_) program_(*this, started);
+        return started;
+    }
+    // A process takes its windows with it.
+    void EndProcess(std::uint32_t pid) {
+        if (SimProcess* p = Process(pid)) p->alive = false;
+        std::erase_if(windows_, [&](const auto& w) { return w.second.processId == pid; });
+    }
+    SimProcess* Process(std::uint32_t pid) {
+        for (auto& p : processes_) {
+            if (p->pid == pid) return p.get();
+        }
+        return nullptr;
+    }
     const std::vector<std::unique_ptr<SimProcess>>& Processes() const { return processes_; }
-    void SetProgram(ProgramScript script) { program_ = std::move(script); }
-    void FailNextStart(bool fail) { failNextStart_ = fail; }
-    bool TakeStartFailure() { return std::exchange(failNextStart_, false); }
+    void SetProgram(Program program) { program_ = std::move(program); }
 
-    // The hosted form: loads it, then pumps its message loop until it unloads
-    // or the clock reaches the limit.
-    void RunForm(FormEvents& form, std::uint64_t untilMs);
-    // Pumps the message loop (timer ticks, due events) until done() or the
-    // form is gone or the clock reaches the limit.
-    void Pump(const std::function<bool()>& done, std::uint64_t untilMs);
+    // Loads the form, then pumps its message loop until it unloads or the
+    // clock reaches the limit.
+    void RunForm(FormEvents& form, std::uint64_t untilMs) {
+        form_ = &form;
+        formLoaded_ = true;
+        formHwnd = CreateWindow("", false);
+        nextTick_ = now_ + kTimerMs;
+        form.OnLoad();
+        Pump([] { return false; }, untilMs);
+    }
+    // Timer ticks and due events until done(), the form's unload or the limit.
+    void Pump(const std::function<bool()>& done, std::uint64_t untilMs) {
+        while (formLoaded_ && !done() && now_ < untilMs) {
+            if (nextTick_ <= now_) {
+                const std::uint64_t due = nextTick_;
+                form_->OnTick();
+                // A tick that blocked past its successor's time gets one tick
+                // at once, not a burst of the missed ones.
+                nextTick_ = std::max(due + kTimerMs, now_);
+            } else {
+                const std::uint64_t next = events_.empty() ? nextTick_ : std::min(nextTick_, events_.begin()->first.first);
+                Advance(std::min(next, untilMs) - now_);
+            }
+        }
+    }
     bool FormLoaded() const { return formLoaded_; }
-    void UnloadForm();
-    std::uint64_t TickCount() const { return ticks_; }
+    void UnloadForm() {
+        if (!std::exchange(formLoaded_, false)) return;
+        form_->OnUnload();
+        DestroyWindow(formHwnd);
+    }
 
-    // Facts for the runtime.
-    std::string commandLine;
-    std::string appPath = "C:\\Games\\UnrealTournament\\System";
-    std::string exeName = "Brakkis Isle";
+    // Facts for the runtime, and what the program did.
+    std::string commandLine, appPath = "C:\\Games\\UnrealTournament\\System", exeName = "Brakkis Isle";
     WindowHandle formHwnd = 0;
     std::vector<MessageBoxCall> messageBoxes;
-    std::int32_t messageBoxAnswer = 1;  // IDOK
     std::vector<RunCall> runs;
     std::vector<std::uint64_t> sleeps;
     // Runs before every search for a window by title, with the title.
     std::function<void(const std::string&)> beforeSearch;
 
 private:
-    void FireDueEvents();
-
-    std::uint64_t now_ = 0;
-    std::uint64_t sequence_ = 0;
+    std::uint64_t now_ = 0, sequence_ = 0, nextTick_ = 0;
     std::multimap<std::pair<std::uint64_t, std::uint64_t>, std::function<void()>> events_;
     std::map<WindowHandle, SimWindow> windows_;
-    std::vector<WindowHandle> zOrder_;
     WindowHandle nextHwnd_ = 0x10010;
     std::vector<std::unique_ptr<SimProcess>> processes_;
-    std::uint32_t nextPid_ = 0x400;
-    ProgramScript program_;
-    bool failNextStart_ = false;
+    std::uint32_t nextPid_ = 0x3FC;
+    Program program_;
     FormEvents* form_ = nullptr;
     bool formLoaded_ = false;
-    std::uint64_t nextTickDue_ = 0;
-    std::uint64_t ticks_ = 0;
 };
 
-// The ports over the simulated machine.
 class SimRuntime : public WindowRuntime, public Sleeper {
 public:
     explicit SimRuntime(SimMachine& machine) : m_(machine) {}
     std::string CommandLine() override { return m_.commandLine; }
     std::string AppPath() override { return m_.appPath; }
     std::string ExeName() override { return m_.exeName; }
-    std::int32_t MsgBox(const std::string& text, std::int32_t style, const std::string& title) override;
-    void SetVisible(bool visible) override;
-    bool Visible() override;
+    std::int32_t MsgBox(const std::string& text, std::int32_t style, const std::string& title) override {
+        m_.messageBoxes.push_back({text, style, title});
+        return 1;  // OK
+    }
+    void SetVisible(bool visible) override {
+        SimWindow* w = m_.Window(m_.formHwnd);
+        if (w && visible && w->keyAtFirstShow < 0) w->keyAtFirstShow = (w->layeredFlags & win::kLwaColorKey) ? w->layeredKey : 0;
+        if (w) w->visible = visible;
+    }
+    bool Visible() override { return m_.Window(m_.formHwnd) && m_.Window(m_.formHwnd)->visible; }
     WindowHandle Hwnd() override { return m_.formHwnd; }
     void Unload() override { m_.UnloadForm(); }
-    void Sleep(std::uint32_t milliseconds) override;
+    void Sleep(std::uint32_t milliseconds) override {
+        m_.sleeps.push_back(milliseconds);
+        m_.Advance(milliseconds);
+    }
 
 private:
     SimMachine& m_;
 };
 
+// The window calls, each logged in `calls` for tests that care about order.
 class SimWindowCalls : public WindowCalls {
 public:
     explicit SimWindowCalls(SimMachine& machine) : m_(machine) {}
-    WindowHandle FindWindowByTitle(const std::string& title) override;
-    bool SetWindowPos(WindowHandle hwnd, WindowHandle insertAfter, std::int32_t x, std::int32_t y,
-                      std::int32_t cx, std::int32_t cy, std::uint32_t flags) override;
-    std::int32_t GetWindowLong(WindowHandle hwnd, std::int32_t index) override;
-    std::int32_t SetWindowLong(WindowHandle hwnd, std::int32_t index, std::int32_t value) override;
-    bool SetLayeredWindowAttributes(WindowHandle hwnd, std::uint32_t key, std::uint8_t alpha,
-                                    std::uint32_t flags) override;
-    std::uint32_t GetSysColor(std::int32_t index) override;
-    bool ReleaseCapture() override;
-    std::intptr_t SendMessage(WindowHandle hwnd, std::uint32_t message, std::intptr_t wParam,
-                              std::intptr_t lParam) override;
-    bool ShowWindow(WindowHandle hwnd, std::int32_t command) override;
+    WindowHandle FindWindowByTitle(const std::string& title) override {
+        if (m_.beforeSearch) m_.beforeSearch(title);
+        return m_.FindWindowByTitle(title);
+    }
+    bool SetWindowPos(WindowHandle hwnd, WindowHandle after, std::int32_t x, std::int32_t y, std::int32_t, std::int32_t,
+                      std::uint32_t flags) override {
+        SimWindow* w = m_.Window(hwnd);
+        if (w && after == win::kHwndTopmost) w->topmost = true;
+        if (w && !(flags & win::kSwpNoMove)) w->left = x, w->top = y;
+        return w != nullptr;
+    }
+    std::int32_t GetWindowLong(WindowHandle hwnd, std::int32_t index) override {
+        return index == win::kGwlExStyle && m_.Window(hwnd) ? m_.Window(hwnd)->exStyle : 0;
+    }
+    std::int32_t SetWindowLong(WindowHandle hwnd, std::int32_t index, std::int32_t value) override {
+        calls.push_back("SetWindowLong " + std::to_string(index));
+        SimWindow* w = m_.Window(hwnd);
+        return w && index == win::kGwlExStyle ? std::exchange(w->exStyle, value) : 0;
+    }
+    // The system refuses attributes for a window that is not layered.
+    bool SetLayeredWindowAttributes(WindowHandle hwnd, std::uint32_t key, std::uint8_t alpha, std::uint32_t flags) override {
+        SimWindow* w = m_.Window(hwnd);
+        if (!w || !(w->exStyle & win::kWsExLayered)) return false;
+        w->layeredKey = key, w->layeredAlpha = alpha, w->layeredFlags = flags;
+        return true;
+    }
+    // A fixed, recognisable palette: index 15 (button face) is the classic grey.
+    std::uint32_t GetSysColor(std::int32_t index) override { return index == 15 ? 0x00F0F0F0u : 0x00010101u * index; }
+    bool ReleaseCapture() override { return calls.push_back("ReleaseCapture"), true; }
+    std::intptr_t SendMessage(WindowHandle hwnd, std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override {
+        calls.push_back("SendMessage " + std::to_string(message) + " " + std::to_string(wParam) + " " +
+                        std::to_string(lParam) + " to " + std::to_string(hwnd));
+        return 0;
+    }
+    bool ShowWindow(WindowHandle hwnd, std::int32_t command) override {
+        calls.push_back("ShowWindow " + std::to_string(command));
+        SimWindow* w = m_.Window(hwnd);
+        return w && std::exchange(w->visible, command != win::kSwHide);
+    }
 
-    std::vector<std::string> calls;  // in order, for tests that care about sequence
+    std::vector<std::string> calls;
+
+private:
+    SimMachine& m_;
+};
+
+// Starts a program on the machine; a waiting start pumps the form's loop
+// until the program ends.
+class SimShell : public Shell {
+public:
+    explicit SimShell(SimMachine& machine) : m_(machine) {}
+    std::int32_t Run(const std::string& command, std::int16_t windowStyle, bool wait) override {
+        m_.runs.push_back({command, windowStyle, wait, m_.Now()});
+        const std::uint32_t pid = m_.StartProcess(command).pid;
+        if (wait) m_.Pump([&] { return !m_.Process(pid)->alive; }, m_.Now() + 24ull * 3600 * 1000);
+        return 0;
+    }
 
 private:
     SimMachine& m_;
@@ -177,25 +265,14 @@ public:
     bool RunClaimed(const std::string& gameFolder) override { return runs.count(gameFolder) != 0; }
     void LockFiles(const std::string& gameFolder) override {
         if (whileLocking) whileLocking(gameFolder);
-        ++locks;
     }
-    void UnlockFiles(const std::string&) override { --locks; }
+    void UnlockFiles(const std::string&) override {}
     void BringRunToFront(const std::string& gameFolder) override { broughtToFront.push_back(gameFolder); }
 
     std::set<std::string> runs;
-    int locks = 0;
     // What other launchers do while this one waits for the files.
     std::function<void(const std::string&)> whileLocking;
     std::vector<std::string> broughtToFront;
-};
-
-class SimShell : public Shell {
-public:
-    explicit SimShell(SimMachine& machine) : m_(machine) {}
-    std::int32_t Run(const std::string& command, std::int16_t windowStyle, bool wait) override;
-
-private:
-    SimMachine& m_;
 };
 
 }  // namespace brakkis::sim
