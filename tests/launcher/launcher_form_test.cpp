@@ -12,223 +12,149 @@ namespace {
 constexpr const char* kVideo = "Unreal Tournament Video Configuration";
 constexpr const char* kRecovery = "Unreal Tournament Recovery Mode";
 const std::string kRunData = kGame + "\\Brakkis Isle.exe /silent";
-const std::string kEntry = "\"" + kGame +
-                           "\\unrealtournament.exe\" BrakkisEntry.unr INT=Brakkis.int INI=Brakkis.ini  "
-                           "USERINI=DefUser.ini LOG=Brakkis.log";
+const std::string kGameExe = "\"" + kGame + "\\unrealtournament.exe\"";
+const std::string kEntry = kGameExe + " BrakkisEntry.unr INT=Brakkis.int INI=Brakkis.ini  USERINI=DefUser.ini LOG=Brakkis.log";
 
-class Launcher : public ::testing::Test {
-protected:
-    Launcher() {
-        Install(rig.disk);
-        original = rig.Folder();
-    }
-    // Whether the splash is visible at a moment of the clock.
-    void SeeAt(std::uint64_t t) {
-        rig.machine.At(t, [this, t] { seen[t] = rig.Visible(); });
-    }
-    // A window of the game that comes at one moment and goes at another.
-    void Window(const sim::SimProcess& game, const char* title, std::uint64_t from, std::uint64_t until) {
-        auto& m = rig.machine;
-        m.At(from, [&m, title, pid = game.pid, until] {
-            const WindowHandle hwnd = m.CreateWindow(title, true, pid);
-            m.At(until, [&m, hwnd] { m.DestroyWindow(hwnd); });
-        });
-    }
-    void EndAt(const sim::SimProcess& game, std::uint64_t t) {
-        rig.machine.At(t, [&m = rig.machine, pid = game.pid] { m.EndProcess(pid); });
-    }
-    // A game that shows its window for a while, then ends; what it found.
-    void PlayBriefly() {
-        rig.machine.SetProgram([this](sim::SimMachine& m, sim::SimProcess& game) {
-            runValueAtStart = rig.RunValue() + "|" + rig.RunValue(reg::kCurrentUser);
-            folderAtStart = rig.Folder();
-            splashAtStart = *m.Window(m.formHwnd);
-            Window(game, "Brakkis", m.Now() + 500, m.Now() + 15000);
-            EndAt(game, m.Now() + 15000);
-        });
-    }
+// A window of the game that comes at one moment and goes at another.
+void Window(sim::SimMachine& m, const sim::SimProcess& game, const char* title, std::uint64_t from, std::uint64_t until) {
+    m.At(from, [&m, title, pid = game.pid, until] {
+        const WindowHandle hwnd = m.CreateWindow(title, true, pid);
+        m.At(until, [&m, hwnd] { m.DestroyWindow(hwnd); });
+    });
+}
 
+// Stages the folder and sets the value as another launcher's run does, or a
+// run that crashed; with `claim`, that run is still on.
+Files OthersRun(LauncherRig& run, bool claim, std::uint32_t valueType = reg::kSz) {
+    fakes::FakeFileSystem files(run.disk);
+    GameFiles(files, kGame).StageGameFiles();
+    run.SetRunValue(valueType, kRunData);
+    if (claim) run.instances.runs.insert(kGame);
+    return run.Folder();
+}
+
+TEST(Launcher, ANormalRunProtectsThePlayerBeforeTheGameAndPutsAllBackAfterIt) {
     LauncherRig rig;
-    Files original;
-    std::map<std::uint64_t, bool> seen;
-    std::string runValueAtStart;
+    Install(rig.disk);
+    const Files original = rig.Folder();
+    std::string valueAtStart;
     Files folderAtStart;
-    sim::SimWindow splashAtStart;
-};
-
-TEST_F(Launcher, ANormalRunProtectsThePlayerBeforeTheGameAndPutsAllBackAfterIt) {
-    PlayBriefly();
+    sim::SimWindow splash;
+    rig.machine.SetProgram([&](sim::SimMachine& m, sim::SimProcess& game) {
+        valueAtStart = rig.RunValue(), folderAtStart = rig.Folder(), splash = *m.Window(m.formHwnd);
+        Window(m, game, "Brakkis", 500, 15000);
+        m.At(15000, [&m, pid = game.pid] { m.EndProcess(pid); });
+    });
     rig.Run("", 60000);
-
-    EXPECT_EQ(runValueAtStart, kRunData + "|(none)");
+    EXPECT_EQ(valueAtStart, kRunData);
     EXPECT_EQ(folderAtStart.count("Brakkis_Temp\\User.ini"), 1u);
     ASSERT_EQ(rig.machine.runs.size(), 1u);
-    EXPECT_EQ(rig.machine.runs[0].command, kEntry);
-    EXPECT_EQ(rig.machine.runs[0].windowStyle, 0);
-    EXPECT_TRUE(rig.machine.runs[0].wait);
+    EXPECT_EQ(std::tuple(rig.machine.runs[0].command, rig.machine.runs[0].windowStyle, rig.machine.runs[0].wait),
+              std::tuple(kEntry, 0, true));
     // The splash: topmost in the top-left corner, keyed before it was ever shown.
-    EXPECT_TRUE(splashAtStart.topmost && splashAtStart.visible);
-    EXPECT_EQ(splashAtStart.left + splashAtStart.top, 0);
-    EXPECT_EQ(splashAtStart.keyAtFirstShow, 0x00FF00FF);
+    EXPECT_TRUE(splash.topmost && splash.visible && splash.left == 0 && splash.top == 0);
+    EXPECT_EQ(splash.keyAtFirstShow, 0x00FF00FF);
     EXPECT_EQ(Differences(original, rig.Folder()), "");
     EXPECT_EQ(rig.RunValue(), "(none)");
     EXPECT_FALSE(rig.machine.FormLoaded());
 }
 
-TEST_F(Launcher, TheCommandLineChoosesTheRepairOrTheGamesCommandLine) {
+// Start-up in every situation: the game's command line or none, the repair,
+// or staying out of the way; the recovery values (the machine's and the
+// user's) when the game started, or at the end without a game; the one
+// message; and the folder left as it was, restored or staged.
+TEST(Launcher, StartUpChoosesTheGameTheRepairOrToStayOut) {
     const std::string passThrough = " INT=Brakkis.int INI=Brakkis.ini  USERINI=BrakkisUser.ini LOG=Brakkis.log";
-    const std::string game = "\"" + kGame + "\\unrealtournament.exe\"";
-    const std::pair<std::string, std::string> cases[] = {
-        {"DM-Deck16", game + "DM-Deck16" + passThrough},
-        {"/silent extra", game + "/silent extra" + passThrough},
-        {"   ", game + "   " + passThrough},  // blanks only are not "no arguments"
-        {"\t/silent", game + "\t/silent" + passThrough},  // only blanks are trimmed
-        {" /SiLeNt  ", ""},
-        {"/SILENT", ""},
+    const std::string none = "(none)|(none)", ours = kRunData + "|(none)";
+    enum Left { kUntouched, kRestored, kStaged };
+    const struct {
+        std::string arguments;
+        std::function<void(LauncherRig&)> setUp;
+        std::string command, values, box;  // box: title|style|a part of the text
+        bool loaded, visible;
+        Left left;
+        std::size_t front = 0;  // times another launcher's run was brought to the front
+    } cases[] = {
+        {"DM-Deck16", {}, kGameExe + "DM-Deck16" + passThrough, ours, "", true, true, kStaged},
+        {"/silent extra", {}, kGameExe + "/silent extra" + passThrough, ours, "", true, true, kStaged},
+        {"   ", {}, kGameExe + "   " + passThrough, ours, "", true, true, kStaged},  // blanks are not "no arguments"
+        {"\t/silent", {}, kGameExe + "\t/silent" + passThrough, ours, "", true, true, kStaged},  // only blanks are trimmed
+        // The repair deletes its own text value wherever it is, and a value of another type nowhere.
+        {" /SiLeNt  ", [](LauncherRig& r) { OthersRun(r, false), r.SetRunValue(reg::kSz, kRunData, reg::kCurrentUser); },
+         "", none, "", true, false, kRestored},
+        {"/SILENT", [](LauncherRig& r) { OthersRun(r, false, reg::kDword); }, "", ours, "", true, false, kRestored},
+        // A standard user: the machine's key refuses the value, the user's own takes it.
+        {"", [](LauncherRig& r) { r.registry.DenyWrites(reg::kLocalMachine); }, kEntry, "(none)|" + kRunData, "", true,
+         true, kStaged},
+        {"", [](LauncherRig& r) { r.disk.entries.erase(kGame + "\\UnrealTournament.exe"); }, "", none,
+         "Error to stat Brakkis Isle|16|Can't find the UnrealTournament Executable. Make sure this game is installed "
+         "in folder's UT.",
+         false, false, kUntouched},
+        {"", [](LauncherRig& r) { r.failFileSystem = true; }, "", none, "Error to stat Brakkis Isle|16|", false, false,
+         kUntouched},
+        {"", [](LauncherRig& r) { r.disk.entries.at(kGame).readOnly = true; }, "", none,
+         "Brakkis Isle|16|" + kGame + "\n\nWhile Brakkis runs", false, false, kUntouched},
+        {"", [](LauncherRig& r) { r.failShell = true; }, "", ours, "", true, true, kStaged},
+        // Another launcher's run holds the folder: a second start points at it,
+        // a repair changes nothing, and a resident repair steps aside whether
+        // the run began while it waited for the files or later.
+        {"", [](LauncherRig& r) { OthersRun(r, true); }, "", ours, "", false, false, kUntouched, 1},
+        {"/silent", [](LauncherRig& r) { OthersRun(r, true); }, "", ours, "", false, false, kUntouched},
+        {"/silent", [](LauncherRig& r) { r.instances.whileLocking = [&r](auto&) { OthersRun(r, true); }; }, "", ours, "",
+         false, false, kStaged},
+        {"/silent", [](LauncherRig& r) { r.machine.At(500, [&r] { OthersRun(r, true); }); }, "", ours, "", false, false,
+         kStaged},
     };
-    for (const auto& [arguments, command] : cases) {
+    LauncherRig model;
+    Install(model.disk);
+    const Files original = model.Folder(), staged = OthersRun(model, false);
+    for (const auto& c : cases) {
+        SCOPED_TRACE("\"" + c.arguments + "\" " + c.command + c.box);
         LauncherRig run;
         Install(run.disk);
-        run.machine.SetProgram([](sim::SimMachine& m, sim::SimProcess& game) { m.EndProcess(game.pid); });
-        run.Run(arguments, 100);
-        ASSERT_EQ(run.machine.runs.size(), command.empty() ? 0u : 1u) << arguments;
-        EXPECT_EQ(command.empty() ? "" : run.machine.runs[0].command, command);
-        EXPECT_EQ(run.Visible(), !command.empty()) << arguments;
+        std::string values;
+        run.machine.SetProgram([&](sim::SimMachine& m, sim::SimProcess& game) {
+            values = run.RunValue() + "|" + run.RunValue(reg::kCurrentUser);
+            m.EndProcess(game.pid);
+        });
+        if (c.setUp) c.setUp(run);
+        const Files before = run.Folder();
+        run.Run(c.arguments, 1000);
+        EXPECT_EQ(run.machine.runs.empty() ? "" : run.machine.runs[0].command, c.command);
+        EXPECT_EQ(c.command.empty() ? run.RunValue() + "|" + run.RunValue(reg::kCurrentUser) : values, c.values);
+        const auto& boxes = run.machine.messageBoxes;
+        const std::size_t head = c.box.find('|', c.box.find('|') + 1) + 1;
+        EXPECT_EQ(boxes.empty() ? "" : boxes[0].title + "|" + std::to_string(boxes[0].style) + "|", c.box.substr(0, head));
+        EXPECT_NE((boxes.empty() ? std::string() : boxes[0].text).find(c.box.substr(head)), std::string::npos);
+        EXPECT_EQ(std::tuple(run.machine.FormLoaded(), run.Visible(), run.instances.broughtToFront.size()),
+                  std::tuple(c.loaded, c.visible, c.front));
+        EXPECT_EQ(Differences(c.left == kUntouched ? before : c.left == kRestored ? original : staged, run.Folder()), "");
     }
-}
-
-TEST_F(Launcher, TheRepairRestoresDeletesItsOwnValueOnlyAndStaysHidden) {
-    for (const std::uint32_t type : {reg::kSz, reg::kDword}) {
-        LauncherRig repair;
-        Install(repair.disk);
-        fakes::FakeFileSystem files(repair.disk);
-        GameFiles(files, kGame).StageGameFiles();
-        repair.SetRunValue(type, kRunData);
-        repair.SetRunValue(reg::kSz, kRunData, reg::kCurrentUser);
-        repair.Run("/silent", 60000);
-        EXPECT_EQ(Differences(original, repair.Folder()), "");
-        EXPECT_EQ(repair.RunValue() == "(none)", type == reg::kSz);
-        EXPECT_EQ(repair.RunValue(reg::kCurrentUser), "(none)");
-        EXPECT_TRUE(repair.machine.runs.empty());
-        EXPECT_FALSE(repair.Visible());
-        EXPECT_TRUE(repair.machine.FormLoaded());
-    }
-}
-
-TEST_F(Launcher, AMissingGameIsReportedAndNothingIsTouched) {
-    for (const bool fileSystemFails : {false, true}) {
-        LauncherRig run;
-        run.disk.Put(kGame + "\\User.ini", "[DefaultPlayer]\r\n");
-        run.failFileSystem = fileSystemFails;
-        run.Run("", 5000);
-        ASSERT_EQ(run.machine.messageBoxes.size(), 1u);
-        EXPECT_EQ(run.machine.messageBoxes[0].text,
-                  "Can't find the UnrealTournament Executable. Make sure this game is installed in folder's UT.");
-        EXPECT_EQ(run.machine.messageBoxes[0].title, "Error to stat Brakkis Isle");
-        EXPECT_EQ(run.machine.messageBoxes[0].style, 16);
-        EXPECT_FALSE(run.machine.FormLoaded());
-        EXPECT_TRUE(run.machine.runs.empty());
-        EXPECT_EQ(run.RunValue(), "(none)");
-        EXPECT_EQ(run.Folder(), (Files{{"User.ini", "[DefaultPlayer]\r\n"}}));
-    }
-}
-
-// A standard user: the machine's Run key refuses the value, the user's own
-// takes it; a folder the user may not write is said so, and nothing changes.
-TEST_F(Launcher, AStandardUserKeepsTheRepairAndHearsWhatToDoAboutAFolderItMayNotWrite) {
-    rig.registry.DenyWrites(reg::kLocalMachine);
-    PlayBriefly();
-    rig.Run("", 60000);
-    EXPECT_EQ(runValueAtStart, "(none)|" + kRunData);
-    EXPECT_EQ(rig.RunValue(reg::kCurrentUser), "(none)");
-
-    LauncherRig locked;
-    Install(locked.disk);
-    locked.disk.entries.at(kGame).readOnly = true;
-    locked.Run("", 1000);
-    ASSERT_EQ(locked.machine.messageBoxes.size(), 1u);
-    const sim::MessageBoxCall& box = locked.machine.messageBoxes[0];
-    EXPECT_EQ(box.title + "|" + std::to_string(box.style), "Brakkis Isle|16");
-    for (const std::string& part : {kGame, std::string("administrator"), std::string("move Unreal Tournament")}) {
-        EXPECT_NE(box.text.find(part), std::string::npos) << part;
-    }
-    EXPECT_TRUE(locked.machine.runs.empty());
-    EXPECT_FALSE(locked.machine.FormLoaded());
-    EXPECT_EQ(locked.RunValue() + locked.RunValue(reg::kCurrentUser), "(none)(none)");
-    EXPECT_EQ(Differences(original, locked.Folder()), "");
-}
-
-// Another launcher's normal run holds the folder: a second start only points
-// at it, a repair changes nothing, and a resident repair steps aside.
-TEST_F(Launcher, OneLauncherPerGameFolder) {
-    const auto othersRun = [&](LauncherRig& run) {
-        Install(run.disk);
-        fakes::FakeFileSystem files(run.disk);
-        GameFiles(files, kGame).StageGameFiles();
-        run.SetRunValue(reg::kSz, kRunData);
-        run.instances.runs.insert(kGame);
-        return run.Folder();
-    };
-    for (const char* arguments : {"", "/silent"}) {
-        LauncherRig second;
-        const Files staged = othersRun(second);
-        second.Run(arguments, 1000);
-        EXPECT_EQ(Differences(staged, second.Folder()), "") << arguments;
-        EXPECT_EQ(second.RunValue(), kRunData);
-        EXPECT_TRUE(second.machine.runs.empty());
-        EXPECT_FALSE(second.machine.FormLoaded());
-        EXPECT_EQ(second.instances.broughtToFront.size(), *arguments ? 0u : 1u);
-    }
-    // The run may begin while the repair waits for the files, or later.
-    for (const bool whileWaiting : {true, false}) {
-        LauncherRig resident;
-        Install(resident.disk);
-        Files staged;
-        if (whileWaiting) resident.instances.whileLocking = [&](const std::string&) { staged = othersRun(resident); };
-        resident.Run("/silent", 1000);
-        ASSERT_EQ(resident.machine.FormLoaded(), !whileWaiting);
-        if (!whileWaiting) staged = othersRun(resident);
-        resident.machine.Pump([] { return false; }, resident.machine.Now() + 500);
-        EXPECT_FALSE(resident.machine.FormLoaded());
-        EXPECT_EQ(Differences(staged, resident.Folder()), "");
-        EXPECT_EQ(resident.RunValue(), kRunData);
-    }
-}
-
-TEST_F(Launcher, WithoutAShellNoGameStartsAndTheWindowStaysUp) {
-    rig.failShell = true;
-    rig.Run("", 3000);
-    EXPECT_TRUE(rig.machine.runs.empty());
-    EXPECT_TRUE(rig.machine.FormLoaded());
-    EXPECT_TRUE(rig.Visible());
 }
 
 // Whenever a start dies after it has changed the folder, the recovery value
 // that repairs it is already there.
-TEST_F(Launcher, ACrashAtAnyFileOperationOfAStartFindsTheRecoveryValueInPlace) {
+TEST(Launcher, ACrashAtAnyFileOperationOfAStartFindsTheRecoveryValueInPlace) {
     int crashes = 0;
-    for (int k = 0;; ++k) {
+    for (int k = 0;; ++k, ++crashes) {
         LauncherRig start;
         Install(start.disk);
         start.machine.SetProgram([](sim::SimMachine& m, sim::SimProcess& game) { m.EndProcess(game.pid); });
-        std::optional<Files> folder;
-        std::string value;
+        const Files original = start.Folder();
+        std::optional<std::string> value;
         start.disk.beforeOperation = [&](int operation, const std::string&) {
-            if (operation != k) return;
-            folder = start.Folder();
-            value = start.RunValue();
+            if (operation == k) value = start.Folder() == original ? kRunData : start.RunValue();
         };
         start.Run("", 100);
-        if (!folder) break;
-        ++crashes;
-        EXPECT_EQ(*folder == original ? kRunData : value, kRunData) << "crash before operation " << k;
+        if (!value) break;
+        EXPECT_EQ(*value, kRunData) << "crash before operation " << k;
     }
     EXPECT_GT(crashes, 30);
 }
 
 // The courses the game's windows can take: the splash at given moments, and
 // when the launcher ends with the player's files back (0: still waiting).
-TEST_F(Launcher, TheWatchFollowsTheGamesWindowsUntilTheGameIsReallyGone) {
+TEST(Launcher, TheWatchFollowsTheGamesWindowsUntilTheGameIsReallyGone) {
     struct Shown {
         const char* title;
         std::uint64_t from, until;
@@ -254,17 +180,14 @@ TEST_F(Launcher, TheWatchFollowsTheGamesWindowsUntilTheGameIsReallyGone) {
     for (const auto& course : courses) {
         LauncherRig run;
         Install(run.disk);
+        const Files original = run.Folder();
         auto& m = run.machine;
         std::optional<Files> restartSaw;
         m.SetProgram([&](sim::SimMachine&, sim::SimProcess& game) {
             const int start = static_cast<int>(m.Processes().size());
             if (start == 2) restartSaw = run.Folder();
             for (const Shown& w : course.windows) {
-                if (w.start != start) continue;
-                m.At(w.from, [&m, w, pid = game.pid] {
-                    const WindowHandle hwnd = m.CreateWindow(w.title, true, pid);
-                    m.At(w.until, [&m, hwnd] { m.DestroyWindow(hwnd); });
-                });
+                if (w.start == start) Window(m, game, w.title, w.from, w.until);
             }
             m.At(start == 1 ? course.endsAt : 35000, [&, start, pid = game.pid, line = game.commandLine] {
                 if (start == 1 && course.restarts) m.StartProcess(line);
@@ -281,79 +204,47 @@ TEST_F(Launcher, TheWatchFollowsTheGamesWindowsUntilTheGameIsReallyGone) {
     }
 }
 
-TEST_F(Launcher, VideoSetupThenTheMainWindowBackRestartsTheGameWithThePlayersDevice) {
-    int starts = 0;
-    rig.machine.SetProgram([&](sim::SimMachine& m, sim::SimProcess& game) {
-        if (++starts > 1) {
-            Window(game, "Brakkis", m.Now() + 500, m.Now() + 30000);
-            return EndAt(game, m.Now() + 30000);
-        }
-        Window(game, "Brakkis", 1000, 20000);
-        // The dialog writes the chosen device, then the main window returns.
-        Window(game, kVideo, 20000, 25000);
-        m.At(24900, [&] { rig.disk.Put(kGame + "\\UnrealTournament.ini", "GameRenderDevice=D3DDrv.D3DRenderDevice\r\n"); });
-        Window(game, "Brakkis", 25000, 90000);
-        // Shown by something else meanwhile: the restart hides it again.
-        m.At(24950, [&] { rig.runtime.SetVisible(true); });
-    });
-    SeeAt(22000);
-    SeeAt(26000);
-    rig.Run("DM-Deck16", 200000);
-
-    EXPECT_EQ(seen, (std::map<std::uint64_t, bool>{{22000, false}, {26000, false}}));
-    ASSERT_EQ(rig.machine.runs.size(), 2u);
-    EXPECT_EQ(rig.machine.runs[1].command, kEntry);
-    EXPECT_FALSE(rig.machine.runs[1].wait);
-    EXPECT_TRUE(rig.machine.Processes()[0]->killed);
-    // Killed, carried over and started at the first tick that saw the main
-    // window back, then 3 s of blocking.
-    EXPECT_GE(rig.machine.runs[1].at, 25000u);
-    EXPECT_LT(rig.machine.runs[1].at, 25200u);
-    EXPECT_EQ(rig.machine.sleeps, (std::vector<std::uint64_t>{12000, 3000, 2000}));
-    EXPECT_FALSE(rig.machine.FormLoaded());
-    Files expected = original;
-    expected["UnrealTournament.ini"] = "GameRenderDevice=D3DDrv.D3DRenderDevice\r\n";
-    const std::string mod = expected["Brakkis.ini"], old = sample::kModRenderDevice;
-    expected["Brakkis.ini"] = mod.substr(0, mod.find(old)) + "GameRenderDevice=D3DDrv.D3DRenderDevice" +
-                              mod.substr(mod.find(old) + old.size());
-    EXPECT_EQ(Differences(expected, rig.Folder()), "");
-}
-
-TEST_F(Launcher, AMainWindowGoneAgainBeforeTheRestartLooksKillsNothing) {
-    rig.machine.SetProgram([&](sim::SimMachine&, sim::SimProcess& game) {
-        Window(game, "Brakkis", 1000, 20000);
-        Window(game, kVideo, 20000, 25000);
-        Window(game, "Brakkis", 25000, 90000);
-        EndAt(game, 25100);
-    });
-    // Back at 25 s, the main window is found by the watch and gone when the
-    // restart looks for it: the third search of that tick.
-    int searches = 0;
-    rig.machine.beforeSearch = [&](const std::string& title) {
-        if (rig.machine.Now() < 25000 || title != "Brakkis" || ++searches != 3) return;
-        rig.machine.DestroyWindow(rig.machine.FindWindowByTitle(title));
-    };
-    rig.Run("", 25050);
-    EXPECT_EQ(rig.machine.runs.size(), 1u);
-    EXPECT_FALSE(rig.machine.Processes()[0]->killed);
-    EXPECT_TRUE(rig.form.Watch().VideoSetupSeen);
-}
-
-TEST_F(Launcher, ARestartThatCannotCarryTheDeviceShutsDownInOrder) {
-    rig.machine.SetProgram([&](sim::SimMachine& m, sim::SimProcess& game) {
-        Window(game, "Brakkis", 1000, 20000);
-        Window(game, kVideo, 20000, 25000);
-        Window(game, "Brakkis", 25000, 90000);
-        // The modification's configuration lost its device line meanwhile.
-        m.At(24000, [&] { rig.disk.Put(kGame + "\\Brakkis.ini", "[Engine.Engine]\r\n"); });
-    });
-    rig.Run("", 60000);
-    EXPECT_FALSE(rig.machine.FormLoaded());
-    EXPECT_EQ(rig.machine.runs.size(), 1u);
-    EXPECT_EQ(rig.RunValue(), "(none)");
-    Files expected = original;
-    expected["Brakkis.ini"] = "[Engine.Engine]\r\n";
-    EXPECT_EQ(Differences(expected, rig.Folder()), "");
+// The video dialog comes and goes and the main window returns: the restart
+// kills the game, carries the device over and starts the entry map again;
+// unless the main window is gone again when the restart looks for it, or the
+// device cannot be carried (then the launcher shuts down in order).
+TEST(Launcher, VideoSetupRestartsTheGameWithThePlayersDevice) {
+    for (const std::string course : {"restart", "gone again", "no device"}) {
+        LauncherRig run;
+        Install(run.disk);
+        auto& m = run.machine;
+        m.SetProgram([&](sim::SimMachine&, sim::SimProcess& game) {
+            if (m.Processes().size() > 1) return Window(m, game, "Brakkis", m.Now() + 500, 200000);
+            Window(m, game, "Brakkis", 1000, 20000);
+            Window(m, game, kVideo, 20000, 25000);
+            Window(m, game, "Brakkis", 25000, 90000);
+            m.At(27000, [&m, pid = game.pid] { m.EndProcess(pid); });
+            m.At(24900, [&] {
+                run.disk.Put(kGame + "\\UnrealTournament.ini", "GameRenderDevice=D3DDrv.D3DRenderDevice\r\n");
+                if (course == "no device") run.disk.Put(kGame + "\\Brakkis.ini", "[Engine.Engine]\r\n");
+            });
+            m.At(25000, [&] { run.runtime.SetVisible(true); });  // shown meanwhile: the restart hides it again
+        });
+        // Back at 25 s, the main window is found by the watch and gone when the
+        // restart looks for it: the third search of that tick.
+        int searches = 0;
+        m.beforeSearch = [&](const std::string& title) {
+            if (course == "gone again" && m.Now() >= 25000 && title == "Brakkis" && ++searches == 3) {
+                m.DestroyWindow(m.FindWindowByTitle(title));
+            }
+        };
+        run.Run("DM-Deck16", 26000);
+        ASSERT_EQ(m.runs.size(), course == "restart" ? 2u : 1u) << course;
+        EXPECT_EQ(m.Processes()[0]->killed, course != "gone again") << course;
+        EXPECT_EQ(run.form.Watch().VideoSetupSeen, course != "restart");
+        EXPECT_EQ(m.FormLoaded(), course != "no device") << course;
+        if (course != "restart") continue;
+        // At the first tick that saw the main window back, then 3 s of blocking.
+        EXPECT_EQ(std::tuple(m.runs[1].command, m.runs[1].wait, m.runs[1].at / 100, m.sleeps),
+                  std::tuple(kEntry, false, 250ull, std::vector<std::uint64_t>{12000, 3000}));
+        EXPECT_FALSE(run.Visible());
+        EXPECT_NE(run.Folder().at("Brakkis.ini").find("GameRenderDevice=D3DDrv.D3DRenderDevice\r\n"), std::string::npos);
+    }
 }
 
 }  // namespace
