@@ -59,7 +59,7 @@ clean:
 # in build/linux-fuzz/logs; the seeds in fuzz/corpus are only read.
 FUZZ_TIME ?= 60
 FUZZ_RUNS ?= -1
-FUZZ_TARGETS ?= render_device general_section caption
+FUZZ_TARGETS ?= general_section caption
 FUZZ_TMPDIR ?= $(if $(wildcard /dev/shm),/dev/shm,/tmp)
 
 fuzz: deps

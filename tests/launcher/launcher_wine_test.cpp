@@ -35,6 +35,18 @@ TEST_F(RealLauncher, EntryAndPassThroughRunsShowTheGameItsFilesAndEndWithIt) {
     }
 }
 
+// Closed from outside, or at the end of the Windows session, the launcher
+// puts everything back before it goes, even with the game still running.
+TEST_F(RealLauncher, ACloseOrTheEndOfTheSessionRestoresTheFolder) {
+    for (const UINT message : {WM_CLOSE, WM_ENDSESSION}) {
+        const std::string folder = Installation("main_window_ms=60000\r\nexit_after_ms=60000\r\n");
+        const HANDLE launcher = Start(folder, "");
+        ASSERT_TRUE(WaitUntil([&] { return !standin::GameStarts(folder).empty(); }));
+        ::PostMessageA(::FindWindowA(kSplashClassName, nullptr), message, TRUE, 0);
+        ExpectEndedAndRestored(launcher, folder, 20000, original_);
+    }
+}
+
 TEST_F(RealLauncher, AMissingGameIsReportedAndNothingIsTouched) {
     const std::string folder = Installation("", false);
     const HANDLE launcher = Start(folder, "");
