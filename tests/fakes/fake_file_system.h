@@ -60,7 +60,7 @@ struct FakeDisk {
     }
     void MakeFolder(const std::string& path) {
         if (!IsFolder(SplitPath(path).first)) MakeFolder(SplitPath(path).first);
-        if (!Has(path)) entries[path] = Entry{true};
+        if (!Has(path)) entries[path] = Entry{true, false, {}};
     }
     void Put(const std::string& path, const std::string& bytes, bool readOnly = false) {
         MakeFolder(SplitPath(path).first);
@@ -138,7 +138,7 @@ public:
         disk_.Announce("CreateFolder " + path);
         FailUnless(disk_.IsFolder(SplitPath(Trimmed(path)).first), errnum::kPathNotFound);
         FailUnless(!disk_.Has(path), errnum::kFileAlreadyExists);
-        disk_.entries[Trimmed(path)] = FakeDisk::Entry{true};
+        disk_.entries[Trimmed(path)] = FakeDisk::Entry{true, false, {}};
     }
     // Without force, a read-only entry anywhere inside stops it before anything goes.
     void DeleteFolder(const std::string& path, bool force) override {
