@@ -47,21 +47,6 @@ TEST_F(RealLauncher, ACloseOrTheEndOfTheSessionRestoresTheFolder) {
     }
 }
 
-TEST_F(RealLauncher, AMissingGameIsReportedAndNothingIsTouched) {
-    const std::string folder = Installation("", false);
-    const HANDLE launcher = Start(folder, "");
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (box = ::FindWindowA("#32770", "Error to stat Brakkis Isle")) != nullptr; }));
-    char text[512] = {};
-    ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    EXPECT_STREQ(text, "Can't find the UnrealTournament Executable. Make sure this game is installed in folder's UT.");
-    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ExpectEndedAndRestored(launcher, folder, 20000, original_);
-}
-
-// A repair left resident by an earlier logon, then the player's run: the
-// repair steps aside, a second start and a repair started meanwhile change
-// nothing, and the run goes on through the video dialog's restart.
 TEST_F(RealLauncher, OneLauncherPerFolderThroughAVideoSetupRestart) {
     // The first game would play on long after its dialog: only the kill ends it in time.
     const std::string folder = Installation(

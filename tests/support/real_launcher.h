@@ -59,17 +59,14 @@ inline std::optional<std::string> RunValue() {
 
 inline bool Found(const char* title) { return ::FindWindowA(nullptr, title) != nullptr; }
 
-inline std::string ReadWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using standin::ReadWhole;
 
 // Every file under the folder but the stand-in's log, by relative path.
 inline Files Snapshot(const std::string& folder) {
     Files files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         const std::string name = fs::relative(entry.path(), folder).string();
-        if (entry.is_regular_file() && name != standin::kLogName) files[name] = ReadWhole(entry.path());
+        if (entry.is_regular_file() && name != standin::kLogName) files[name] = ReadWhole(entry.path().string());
     }
     return files;
 }
