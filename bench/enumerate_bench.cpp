@@ -50,8 +50,7 @@ void BM_EnumerateProcesses(benchmark::State& state) {
     sim::FakeWindowTree windows;
     LayOut(system, windows, static_cast<int>(state.range(0)));
     sim::SimMachine screen;
-    sim::SimRuntime runtime(screen);
-    modEnumWindows engine(system, windows, runtime);
+    modEnumWindows engine(system, windows, screen);
 
     for (auto _ : state) {
         engine.EnumerateProcesses();

@@ -32,8 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     windows.windows[0x100 + 4 * static_cast<WindowHandle>(texts.size() - 1)].hung = lastHung;
     sim::SimMachine screen;
-    sim::SimRuntime runtime{screen};
-    modEnumWindows engine{system, windows, runtime};
+    modEnumWindows engine{system, windows, screen};
     engine.EnumerateProcesses();
 
     const auto thread = engine.Processes().Get(MakeKey(0x20))->Threads.Get(MakeKey(0x24));

@@ -49,8 +49,7 @@ struct Rig {
     sim::FakeProcessSystem system;
     sim::FakeWindowTree windows;
     sim::SimMachine screen;
-    sim::SimRuntime runtime{screen};
-    modEnumWindows engine{system, windows, runtime};
+    modEnumWindows engine{system, windows, screen};
 
     std::shared_ptr<CProcess> Process(std::int64_t id) const { return engine.Processes().Find(MakeKey(id)); }
     std::shared_ptr<CWindow> TopLevel(std::int64_t pid, std::uint32_t tid, WindowHandle hwnd) const {

@@ -191,8 +191,7 @@ TEST_P(PortContract, TheEngineEndsTheSubjectByNameAndAnyRunningFollows) {
     EXPECT_TRUE(system.AnyRunning(s.imagePath) && system.AnyRunning(ascii::LowerCase(s.imagePath)));
     EXPECT_FALSE(system.AnyRunning("C:\\Elsewhere\\" + BaseNameOf(s.imagePath)));
     sim::SimMachine screen;
-    sim::SimRuntime runtime{screen};
-    modEnumWindows engine{system, world_->Windows(), runtime};
+    modEnumWindows engine{system, world_->Windows(), screen};
     engine.KillProcessesByName("Enum_Helper.EXE");
     EXPECT_TRUE(world_->Terminated());
     EXPECT_FALSE(system.AnyRunning(s.imagePath));

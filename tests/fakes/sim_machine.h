@@ -54,7 +54,9 @@ struct MessageBoxCall {
     std::string title;
 };
 
-class SimMachine {
+// The machine is also the program's window runtime, its sleeper, its window
+// calls (each logged in `calls`) and the launchers' meeting point.
+class SimMachine : public WindowRuntime, public Sleeper, public WindowCalls, public LauncherInstances {
 public:
     // What a started program does, given its process: typically schedules
     // window changes and its own end on the clock.
@@ -84,7 +86,8 @@ public:
     }
     void DestroyWindow(WindowHandle hwnd) { windows_.erase(hwnd); }
     SimWindow* Window(WindowHandle hwnd) { return windows_.count(hwnd) ? &windows_[hwnd] : nullptr; }
-    WindowHandle FindWindowByTitle(const std::string& title) const {
+    // Without the search's hook: what a test looks up for itself.
+    WindowHandle WindowTitled(const std::string& title) const {
         for (const auto& [hwnd, w] : windows_) {
             if (ascii::EqualNoCase(w.title, title)) return hwnd;
         }
@@ -137,86 +140,54 @@ public:
         }
     }
     bool FormLoaded() const { return formLoaded_; }
-    void UnloadForm() {
+
+    // The window runtime and the sleeper.
+    std::string CommandLine() override { return commandLine; }
+    std::string AppPath() override { return appPath; }
+    std::string ExeName() override { return exeName; }
+    std::int32_t MsgBox(const std::string& text, std::int32_t style, const std::string& title) override {
+        messageBoxes.push_back({text, style, title});
+        return 1;  // OK
+    }
+    void SetVisible(bool visible) override {
+        SimWindow* w = Window(formHwnd);
+        if (w && visible && w->keyAtFirstShow < 0) w->keyAtFirstShow = (w->layeredFlags & win::kLwaColorKey) ? w->layeredKey : 0;
+        if (w) w->visible = visible;
+    }
+    bool Visible() override { return Window(formHwnd) && Window(formHwnd)->visible; }
+    WindowHandle Hwnd() override { return formHwnd; }
+    void Unload() override {
         if (!std::exchange(formLoaded_, false)) return;
         form_->OnUnload();
         DestroyWindow(formHwnd);
     }
-
-    // Facts for the runtime, and what the program did.
-    std::string commandLine, appPath = "C:\\Games\\UnrealTournament\\System", exeName = "Brakkis Isle";
-    WindowHandle formHwnd = 0;
-    std::vector<MessageBoxCall> messageBoxes;
-    std::vector<RunCall> runs;
-    std::vector<std::uint64_t> sleeps;
-    // Runs before every search for a window by title, with the title.
-    std::function<void(const std::string&)> beforeSearch;
-
-private:
-    std::uint64_t now_ = 0, sequence_ = 0, nextTick_ = 0;
-    std::multimap<std::pair<std::uint64_t, std::uint64_t>, std::function<void()>> events_;
-    std::map<WindowHandle, SimWindow> windows_;
-    WindowHandle nextHwnd_ = 0x10010;
-    std::vector<std::unique_ptr<SimProcess>> processes_;
-    std::uint32_t nextPid_ = 0x3FC;
-    Program program_;
-    FormEvents* form_ = nullptr;
-    bool formLoaded_ = false;
-};
-
-class SimRuntime : public WindowRuntime, public Sleeper {
-public:
-    explicit SimRuntime(SimMachine& machine) : m_(machine) {}
-    std::string CommandLine() override { return m_.commandLine; }
-    std::string AppPath() override { return m_.appPath; }
-    std::string ExeName() override { return m_.exeName; }
-    std::int32_t MsgBox(const std::string& text, std::int32_t style, const std::string& title) override {
-        m_.messageBoxes.push_back({text, style, title});
-        return 1;  // OK
-    }
-    void SetVisible(bool visible) override {
-        SimWindow* w = m_.Window(m_.formHwnd);
-        if (w && visible && w->keyAtFirstShow < 0) w->keyAtFirstShow = (w->layeredFlags & win::kLwaColorKey) ? w->layeredKey : 0;
-        if (w) w->visible = visible;
-    }
-    bool Visible() override { return m_.Window(m_.formHwnd) && m_.Window(m_.formHwnd)->visible; }
-    WindowHandle Hwnd() override { return m_.formHwnd; }
-    void Unload() override { m_.UnloadForm(); }
     void Sleep(std::uint32_t milliseconds) override {
-        m_.sleeps.push_back(milliseconds);
-        m_.Advance(milliseconds);
+        sleeps.push_back(milliseconds);
+        Advance(milliseconds);
     }
 
-private:
-    SimMachine& m_;
-};
-
-// The window calls, each logged in `calls` for tests that care about order.
-class SimWindowCalls : public WindowCalls {
-public:
-    explicit SimWindowCalls(SimMachine& machine) : m_(machine) {}
+    // The window calls.
     WindowHandle FindWindowByTitle(const std::string& title) override {
-        if (m_.beforeSearch) m_.beforeSearch(title);
-        return m_.FindWindowByTitle(title);
+        if (beforeSearch) beforeSearch(title);
+        return WindowTitled(title);
     }
     bool SetWindowPos(WindowHandle hwnd, WindowHandle after, std::int32_t x, std::int32_t y, std::int32_t, std::int32_t,
                       std::uint32_t flags) override {
-        SimWindow* w = m_.Window(hwnd);
+        SimWindow* w = Window(hwnd);
         if (w && after == win::kHwndTopmost) w->topmost = true;
         if (w && !(flags & win::kSwpNoMove)) w->left = x, w->top = y;
         return w != nullptr;
     }
     std::int32_t GetWindowLong(WindowHandle hwnd, std::int32_t index) override {
-        return index == win::kGwlExStyle && m_.Window(hwnd) ? m_.Window(hwnd)->exStyle : 0;
+        return index == win::kGwlExStyle && Window(hwnd) ? Window(hwnd)->exStyle : 0;
     }
     std::int32_t SetWindowLong(WindowHandle hwnd, std::int32_t index, std::int32_t value) override {
         calls.push_back("SetWindowLong " + std::to_string(index));
-        SimWindow* w = m_.Window(hwnd);
-        return w && index == win::kGwlExStyle ? std::exchange(w->exStyle, value) : 0;
+        return Window(hwnd) && index == win::kGwlExStyle ? std::exchange(Window(hwnd)->exStyle, value) : 0;
     }
     // The system refuses attributes for a window that is not layered.
     bool SetLayeredWindowAttributes(WindowHandle hwnd, std::uint32_t key, std::uint8_t alpha, std::uint32_t flags) override {
-        SimWindow* w = m_.Window(hwnd);
+        SimWindow* w = Window(hwnd);
         if (!w || !(w->exStyle & win::kWsExLayered)) return false;
         w->layeredKey = key, w->layeredAlpha = alpha, w->layeredFlags = flags;
         return true;
@@ -231,14 +202,42 @@ public:
     }
     bool ShowWindow(WindowHandle hwnd, std::int32_t command) override {
         calls.push_back("ShowWindow " + std::to_string(command));
-        SimWindow* w = m_.Window(hwnd);
-        return w && std::exchange(w->visible, command != win::kSwHide);
+        return Window(hwnd) && std::exchange(Window(hwnd)->visible, command != win::kSwHide);
     }
 
+    // The launchers meeting here are separate processes.
+    bool ClaimRun(const std::string& gameFolder) override { return claimedRuns.insert(gameFolder).second; }
+    bool RunClaimed(const std::string& gameFolder) override { return claimedRuns.count(gameFolder) != 0; }
+    void LockFiles(const std::string& gameFolder) override {
+        if (whileLocking) whileLocking(gameFolder);
+    }
+    void UnlockFiles(const std::string&) override {}
+    void BringRunToFront(const std::string& gameFolder) override { broughtToFront.push_back(gameFolder); }
+
+    // Facts for the runtime, and what the program did.
+    std::string commandLine, appPath = "C:\\Games\\UnrealTournament\\System", exeName = "Brakkis Isle";
+    WindowHandle formHwnd = 0;
+    std::vector<MessageBoxCall> messageBoxes;
+    std::vector<RunCall> runs;
+    std::vector<std::uint64_t> sleeps;
     std::vector<std::string> calls;
+    std::set<std::string> claimedRuns;  // the folders whose normal run is on
+    // What other launchers do while this one waits for the files.
+    std::function<void(const std::string&)> whileLocking;
+    std::vector<std::string> broughtToFront;
+    // Runs before every search for a window by title, with the title.
+    std::function<void(const std::string&)> beforeSearch;
 
 private:
-    SimMachine& m_;
+    std::uint64_t now_ = 0, sequence_ = 0, nextTick_ = 0;
+    std::multimap<std::pair<std::uint64_t, std::uint64_t>, std::function<void()>> events_;
+    std::map<WindowHandle, SimWindow> windows_;
+    WindowHandle nextHwnd_ = 0x10010;
+    std::vector<std::unique_ptr<SimProcess>> processes_;
+    std::uint32_t nextPid_ = 0x3FC;
+    Program program_;
+    FormEvents* form_ = nullptr;
+    bool formLoaded_ = false;
 };
 
 // Starts a program on the machine; a waiting start pumps the form's loop
@@ -255,24 +254,6 @@ public:
 
 private:
     SimMachine& m_;
-};
-
-// The launchers of one machine meet here: rigs given the same object are
-// launchers in separate processes.
-class SimInstances : public LauncherInstances {
-public:
-    bool ClaimRun(const std::string& gameFolder) override { return runs.insert(gameFolder).second; }
-    bool RunClaimed(const std::string& gameFolder) override { return runs.count(gameFolder) != 0; }
-    void LockFiles(const std::string& gameFolder) override {
-        if (whileLocking) whileLocking(gameFolder);
-    }
-    void UnlockFiles(const std::string&) override {}
-    void BringRunToFront(const std::string& gameFolder) override { broughtToFront.push_back(gameFolder); }
-
-    std::set<std::string> runs;
-    // What other launchers do while this one waits for the files.
-    std::function<void(const std::string&)> whileLocking;
-    std::vector<std::string> broughtToFront;
 };
 
 }  // namespace brakkis::sim

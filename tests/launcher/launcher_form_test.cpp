@@ -29,7 +29,7 @@ Files OthersRun(LauncherRig& run, bool claim, std::uint32_t valueType = reg::kSz
     fakes::FakeFileSystem files(run.disk);
     GameFiles(files, kGame).StageGameFiles();
     run.SetRunValue(valueType, kRunData);
-    if (claim) run.instances.runs.insert(kGame);
+    if (claim) run.machine.claimedRuns.insert(kGame);
     return run.Folder();
 }
 
@@ -100,7 +100,7 @@ TEST(Launcher, StartUpChoosesTheGameTheRepairOrToStayOut) {
         // the run began while it waited for the files or later.
         {"", [](LauncherRig& r) { OthersRun(r, true); }, "", ours, "", false, false, kUntouched, 1},
         {"/silent", [](LauncherRig& r) { OthersRun(r, true); }, "", ours, "", false, false, kUntouched},
-        {"/silent", [](LauncherRig& r) { r.instances.whileLocking = [&r](auto&) { OthersRun(r, true); }; }, "", ours, "",
+        {"/silent", [](LauncherRig& r) { r.machine.whileLocking = [&r](auto&) { OthersRun(r, true); }; }, "", ours, "",
          false, false, kStaged},
         {"/silent", [](LauncherRig& r) { r.machine.At(500, [&r] { OthersRun(r, true); }); }, "", ours, "", false, false,
          kStaged},
@@ -126,7 +126,7 @@ TEST(Launcher, StartUpChoosesTheGameTheRepairOrToStayOut) {
         const std::size_t head = c.box.find('|', c.box.find('|') + 1) + 1;
         EXPECT_EQ(boxes.empty() ? "" : boxes[0].title + "|" + std::to_string(boxes[0].style) + "|", c.box.substr(0, head));
         EXPECT_NE((boxes.empty() ? std::string() : boxes[0].text).find(c.box.substr(head)), std::string::npos);
-        EXPECT_EQ(std::tuple(run.machine.FormLoaded(), run.Visible(), run.instances.broughtToFront.size()),
+        EXPECT_EQ(std::tuple(run.machine.FormLoaded(), run.Visible(), run.machine.broughtToFront.size()),
                   std::tuple(c.loaded, c.visible, c.front));
         EXPECT_EQ(Differences(c.left == kUntouched ? before : c.left == kRestored ? original : staged, run.Folder()), "");
     }
@@ -223,14 +223,14 @@ TEST(Launcher, VideoSetupRestartsTheGameWithThePlayersDevice) {
                 run.disk.Put(kGame + "\\UnrealTournament.ini", "GameRenderDevice=D3DDrv.D3DRenderDevice\r\n");
                 if (course == "no device") run.disk.Put(kGame + "\\Brakkis.ini", "[Engine.Engine]\r\n");
             });
-            m.At(25000, [&] { run.runtime.SetVisible(true); });  // shown meanwhile: the restart hides it again
+            m.At(25000, [&] { m.SetVisible(true); });  // shown meanwhile: the restart hides it again
         });
         // Back at 25 s, the main window is found by the watch and gone when the
         // restart looks for it: the third search of that tick.
         int searches = 0;
         m.beforeSearch = [&](const std::string& title) {
             if (course == "gone again" && m.Now() >= 25000 && title == "Brakkis" && ++searches == 3) {
-                m.DestroyWindow(m.FindWindowByTitle(title));
+                m.DestroyWindow(m.WindowTitled(title));
             }
         };
         run.Run("DM-Deck16", 26000);

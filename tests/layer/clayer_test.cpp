@@ -12,8 +12,7 @@ constexpr std::int32_t kToolWindow = 0x80;
 
 TEST(CLayer, TheFirstWindowIsLayeredOnceAndTakesAColourKeyOrAnOpacityNeverBoth) {
     sim::SimMachine machine;
-    sim::SimWindowCalls windows{machine};
-    CLayer layer{windows};
+    CLayer layer{machine};
     const WindowHandle splash = machine.CreateWindow("", true), other = machine.CreateWindow("", true);
     machine.Window(splash)->exStyle = kToolWindow;
     const sim::SimWindow& w = *machine.Window(splash);
@@ -37,17 +36,16 @@ TEST(CLayer, TheFirstWindowIsLayeredOnceAndTakesAColourKeyOrAnOpacityNeverBoth) 
     // system refuses its key.
     layer.SetInvisibleColorKey(other, 0x00FF00FF);
     EXPECT_EQ(machine.Window(other)->exStyle | static_cast<std::int32_t>(machine.Window(other)->layeredFlags), 0);
-    EXPECT_EQ(std::count(windows.calls.begin(), windows.calls.end(), "SetWindowLong -20"), 1);
+    EXPECT_EQ(std::count(machine.calls.begin(), machine.calls.end(), "SetWindowLong -20"), 1);
     // Nothing is checked: a dead handle still counts as layered and keeps its level.
-    CLayer fresh{windows};
+    CLayer fresh{machine};
     fresh.SetOpacity(0x7777, 128);
     EXPECT_TRUE(fresh.WindowLayered() && fresh.OpacityLevel() == 50.2f);
 }
 
 TEST(CLayer, TheTaskbarButtonChangesAroundAHideAndADragReleasesTheCaptureFirst) {
     sim::SimMachine machine;
-    sim::SimWindowCalls windows{machine};
-    CLayer layer{windows};
+    CLayer layer{machine};
     const WindowHandle splash = machine.CreateWindow("", false);
     machine.Window(splash)->exStyle = kToolWindow;
     layer.ShowTaskbarWindow(splash);
@@ -56,7 +54,7 @@ TEST(CLayer, TheTaskbarButtonChangesAroundAHideAndADragReleasesTheCaptureFirst) 
     EXPECT_EQ(machine.Window(splash)->exStyle, kToolWindow);
     EXPECT_TRUE(machine.Window(splash)->visible);
     layer.MoveWindows(splash);
-    EXPECT_EQ(windows.calls, (std::vector<std::string>{"ShowWindow 0", "SetWindowLong -20", "ShowWindow 5", "ShowWindow 0",
+    EXPECT_EQ(machine.calls, (std::vector<std::string>{"ShowWindow 0", "SetWindowLong -20", "ShowWindow 5", "ShowWindow 0",
                                                         "SetWindowLong -20", "ShowWindow 5", "ReleaseCapture",
                                                         "SendMessage 161 2 0 to " + std::to_string(splash)}));
 }

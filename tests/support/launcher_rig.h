@@ -72,16 +72,12 @@ struct LauncherRig {
 
     fakes::FakeDisk disk;
     sim::SimMachine machine;
-    sim::SimRuntime runtime{machine};
-    sim::SimWindowCalls windows{machine};
     sim::FakeRegistry registry;
     sim::FakeGameProcesses processes{machine};
     sim::FakeWindowTree windowEnum;
-    sim::SimInstances ownInstances;
-    sim::SimInstances& instances = ownInstances;
     bool failFileSystem = false;
     bool failShell = false;
-    Ports ports{runtime, windows, registry, runtime, processes, windowEnum, instances,
+    Ports ports{machine, machine, registry, machine, processes, windowEnum, machine,
                 [this]() -> std::unique_ptr<FileSystem> {
                     if (failFileSystem) throw RaisedError(429, "Brakkis Isle", "ActiveX component can't create object");
                     return std::make_unique<fakes::FakeFileSystem>(disk);
