@@ -3,6 +3,7 @@
 #include "platform/win32/window_resources.h"
 #include "platform/win32/win32_window_runtime.h"
 #include "tests/support/real_launcher.h"
+#include "tools/demo/screen_capture.h"
 
 namespace brakkis::wine {
 namespace {
@@ -10,40 +11,6 @@ namespace {
 constexpr std::uint32_t kDesktop = 0x008080;  // no colour of the art, as a screenshot holds it
 
 std::string Art(const char* name) { return ReadWhole(WindowsPath(std::string(BRAKKIS_RESOURCES) + "/" + name)); }
-
-// The whole screen as 0x00RRGGBB, top row first. CAPTUREBLT: on Windows a
-// plain copy from the screen leaves layered windows out.
-std::vector<std::uint32_t> Screen(int width, int height) {
-    const HDC screen = ::GetDC(nullptr), memory = ::CreateCompatibleDC(screen);
-    BITMAPINFO format{};
-    format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    win32::ScopedGdiObject canvas(::CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-    const HGDIOBJ before = ::SelectObject(memory, canvas.Get());
-    ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY | CAPTUREBLT);
-    ::GdiFlush();
-    std::vector<std::uint32_t> pixels(static_cast<std::uint32_t*>(bits), static_cast<std::uint32_t*>(bits) + width * height);
-    ::SelectObject(memory, before);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    for (auto& p : pixels) p &= 0xFFFFFF;
-    return pixels;
-}
-
-// Part of the screen as a 24-bit bitmap; the build makes it the README's PNG.
-void Save(const std::vector<std::uint32_t>& screen, int width, RECT part, const std::string& path) {
-    const int w = part.right - part.left, h = part.bottom - part.top, stride = (w * 3 + 3) & ~3;
-    std::string file(54 + static_cast<std::size_t>(stride) * h, '\0');
-    const auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) file[at + i] = static_cast<char>(value >> (8 * i));
-    };
-    put(0, 0x4D42, 2), put(2, static_cast<std::uint32_t>(file.size()), 4), put(10, 54, 4), put(14, 40, 4);
-    put(18, w, 4), put(22, h, 4), put(26, 1, 2), put(28, 24, 2);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) put(54 + (h - 1 - y) * stride + 3 * x, screen[(part.top + y) * width + part.left + x], 3);
-    }
-    std::ofstream(WindowsPath(path), std::ios::binary) << file;
-}
 
 TEST_F(RealLauncher, TheSplashIsAKeyedTopmostBorderlessWindowShowingTheArtOverTheDesktopCentred) {
     HDC dc = ::GetDC(nullptr);
@@ -93,20 +60,21 @@ TEST_F(RealLauncher, TheSplashIsAKeyedTopmostBorderlessWindowShowingTheArtOverTh
         const std::uint32_t colour = p[2] << 16 | p[1] << 8 | p[0];
         return colour == 0xFF00FF ? kDesktop : colour;
     };
-    std::vector<std::uint32_t> screen;
+    RECT around = frame, whole{0, 0, width, height};
+    ::InflateRect(&around, 40, 40), ::IntersectRect(&around, &around, &whole);
+    const int aroundWidth = around.right - around.left;
+    std::vector<std::uint32_t> shot;
     long wrong = 0;
     EXPECT_TRUE(WaitUntil([&] {
-        screen = Screen(width, height), wrong = 0;
+        shot = screen::Capture(around), wrong = 0;
         for (int y = 0; y < 710; ++y) {
-            for (int x = 0; x < 623; ++x) wrong += screen[(frame.top + y) * width + frame.left + x] != picture(x, y);
+            for (int x = 0; x < 623; ++x) {
+                wrong += shot[(frame.top - around.top + y) * aroundWidth + frame.left - around.left + x] != picture(x, y);
+            }
         }
         return wrong == 0;
     }, 10s)) << wrong << " pixels differ";
-    if (wrong == 0) {
-        RECT around = frame, whole{0, 0, width, height};
-        ::InflateRect(&around, 40, 40), ::IntersectRect(&around, &around, &whole);
-        Save(screen, width, around, BRAKKIS_SPLASH_CAPTURE);
-    }
+    if (wrong == 0) screen::Save(shot, aroundWidth, WindowsPath(BRAKKIS_SPLASH_CAPTURE));
     ::DestroyWindow(desktop);
 }
 

@@ -26,6 +26,7 @@
 // After windows.h, which it needs.
 #include <tlhelp32.h>
 
+#include "tools/demo/screen_capture.h"
 #include "tools/standin-game/standin_log.h"
 
 namespace {
@@ -133,35 +134,6 @@ HWND VisibleWindowOf(DWORD processId) {
     return search.found;
 }
 
-bool SaveScreenArea(const RECT& area, const std::string& bmpPath) {
-    const int width = area.right - area.left, height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) return false;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    ScopedGdiObject canvas(::CreateCompatibleBitmap(screen, width, height));
-    const HGDIOBJ before = ::SelectObject(memory, canvas.Get());
-    ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    ::SelectObject(memory, before);
-
-    BITMAPINFOHEADER header{sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    const int stride = (width * 3 + 3) & ~3;
-    std::string pixels(static_cast<std::size_t>(stride) * height, '\0');
-    ::GetDIBits(memory, static_cast<HBITMAP>(canvas.Get()), 0, height, pixels.data(),
-                reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-    std::ofstream out(bmpPath, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(&file), sizeof file);
-    out.write(reinterpret_cast<const char*>(&header), sizeof header);
-    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-    return static_cast<bool>(out);
-}
-
 // A file the game's video dialog or the launcher's carry-over changed differs
 // from its original in the render-device line only.
 bool DiffersInRenderDeviceOnly(const std::string& before, const std::string& after) {
@@ -258,7 +230,7 @@ private:
         if (screenshotDue_ && std::chrono::steady_clock::now() >= *screenshotDue_ && now.splash) {
             RECT area{};
             ::GetWindowRect(splash, &area);
-            screenshotTaken_ = SaveScreenArea(area, bmpPath_);
+            screenshotTaken_ = brakkis::screen::Save(brakkis::screen::Capture(area), area.right - area.left, bmpPath_);
             screenshotDue_.reset();
             if (screenshotTaken_) {
                 Say("splash screenshot taken (" + std::to_string(area.right - area.left) + " x " +
