@@ -1,5 +1,4 @@
-// Processes as plain data: each call answers from the fields below, down to a
-// snapshot that failed. A process not in `modules` cannot be opened.
+// Processes as plain data, each call answering from a field; a process not in `modules` cannot be opened.
 #pragma once
 
 #include <algorithm>
@@ -7,6 +6,7 @@
 
 #include "platform/ascii_case.h"
 #include "platform/process_system.h"
+#include "tests/fakes/sim_machine.h"
 
 namespace brakkis::sim {
 
@@ -39,14 +39,38 @@ struct FakeProcessSystem : ProcessSystem {
         terminated.push_back(pid);
         std::erase_if(processes.entries, [&](const ProcessEntry& entry) { return entry.processId == pid; });
     }
-    // One whose path cannot be read counts if its name does.
     bool AnyRunning(const std::string& path) override {
         return std::ranges::any_of(processes.entries, [&](const ProcessEntry& entry) {
             const std::vector<ModuleEntry>& named = modules[entry.processId].modules;
-            return ascii::EqualNoCase(entry.exeFile, path.substr(path.rfind('\\') + 1)) &&
-                   (named.empty() || ascii::EqualNoCase(named[0].fileName, path));
+            return !named.empty() && ascii::EqualNoCase(named[0].fileName, path);
         });
     }
+};
+
+// The launcher's machine: each program it started that still runs, under its command line's path; ended as if killed.
+class FakeGameProcesses final : public FakeProcessSystem {
+public:
+    explicit FakeGameProcesses(SimMachine& machine) : machine_(machine) { libraries.psapi = libraries.vdmdbg = false; }
+
+    Snapshot<ProcessEntry> ProcessSnapshot() override { return Refreshed().processes; }
+    bool AnyRunning(const std::string& path) override { return Refreshed().FakeProcessSystem::AnyRunning(path); }
+    void Terminate(std::uint32_t pid) override {
+        if (SimProcess* started = machine_.Process(pid); started && started->alive) started->killed = true;
+        machine_.EndProcess(pid);
+    }
+
+private:
+    FakeGameProcesses& Refreshed() {
+        processes.entries.clear(), ids.clear();
+        for (const auto& started : machine_.Processes()) {
+            const std::string& line = started->commandLine;
+            const bool quoted = line.starts_with('"');
+            if (started->alive) Add(started->pid, 0x20, line.substr(quoted, line.find(quoted ? '"' : ' ', 1) - quoted));
+        }
+        return *this;
+    }
+
+    SimMachine& machine_;
 };
 
 }  // namespace brakkis::sim

@@ -1,8 +1,6 @@
-// Windows as plain data. A handle listed but not described is a window that
-// went away after it was listed: its facts read as empty, as the system's do.
+// Windows as plain data; a handle listed but not described went away after it was listed: its facts read empty.
 #pragma once
 
-#include <algorithm>
 #include <map>
 #include <set>
 
@@ -32,8 +30,7 @@ struct FakeWindowTree final : WindowEnumCalls {
     std::vector<WindowHandle> TopLevelWindows() override { return topLevel; }
     std::vector<WindowHandle> DescendantWindows(WindowHandle parent) override { return descendants[parent]; }
     std::uint32_t GetWindowThreadProcessId(WindowHandle hwnd, std::uint32_t& processId) override {
-        processId = windows[hwnd].processId;
-        return windows[hwnd].threadId;
+        return processId = windows[hwnd].processId, windows[hwnd].threadId;
     }
     WindowHandle GetParent(WindowHandle hwnd) override { return windows[hwnd].parent; }
     std::string ClassName(WindowHandle hwnd) override { return windows[hwnd].className; }
@@ -46,7 +43,7 @@ struct FakeWindowTree final : WindowEnumCalls {
         return text ? std::optional<std::intptr_t>(text->size()) : std::nullopt;
     }
     std::optional<std::string> Text(WindowHandle hwnd, std::intptr_t bufferSize, std::uint32_t timeoutMs) override {
-        longestWaitMs = std::max(longestWaitMs, timeoutMs);
+        if (timeoutMs > longestWaitMs) longestWaitMs = timeoutMs;
         const auto& text = windows[hwnd].text;
         return text ? std::optional(text->substr(0, static_cast<std::size_t>(bufferSize - 1))) : std::nullopt;
     }
