@@ -46,19 +46,18 @@ struct Machine {
     Machine() {
         auto& s = system;
         s.Add(0x200, 0x300, "C:\\UT\\UT.EXE", {0x204, 0x208});
+        s.modules[0x200].count = 2, s.modules[0x200].modules.push_back({0x10000, "C:\\UT\\Core.dll", "Core.dll"});
         s.Add(0x220, 0x200, "ut.exe");
         s.Add(0x300, 0x999, "explorer.exe", {0x304});
         s.threads.entries.push_back({0x304, 0x300, 1, -1});  // listed twice: the first stands
         s.Add(0x400, 0x400, "UT.exe");                       // names itself as its parent
         s.Add(0x80, 0x300, "NTVDM.EXE", {0x84, 0x88, 0x8C});
         s.tasks[0x80] = {{0x88, 0x8001, "C:\\SOL.EXE"}, {0x8C, 0x300, "C:\\CLOCK.EXE"}};
-        // Listed by toolhelp alone: by a path with its modules unlisted; twice; by a thread only.
-        s.processes.entries.push_back({0x700, 1, 0x300, 8, "C:\\Games\\ut.exe", 0x40000});
-        s.ids.push_back(0x700);
-        s.modules[0x700] = {true, 0x4000, false, 0, {}};
-        s.processes.entries.push_back({0x540, 0, 0x300, 8, "ut.exe.bak", 0x40000});  // listed again below
+        s.Add(0x700, 0x300, "C:\\Games\\ut.exe");
+        s.modules[0x700] = {true, 0x4000, false, 0, {}};                             // its modules cannot be listed
+        s.processes.entries.push_back({0x540, 0, 0x300, 8, "ut.exe.bak", 0x40000});  // toolhelp's alone, twice
         s.processes.entries.push_back({0x540, 0, 0x400, 8, "ut.exe.bak", 0x38000});  // version 3.5, to even: 4
-        s.threads.entries.push_back({0x804, 0x800, 8, 0});
+        s.threads.entries.push_back({0x804, 0x800, 8, 0});                           // of a process listed nowhere
         s.processes.error = 18, s.threads.error = 0xC0000005u;
         for (const auto& [hwnd, window, facts] : kWindows) windows.windows[hwnd] = window;
         windows.ownModules = {{0, "C:\\Brakkis.exe"}, {0x400000, "C:\\Brakkis.exe"}, {0x20000000, "C:\\cc"}};
@@ -105,22 +104,23 @@ TEST(Enumeration, FilesEveryRecordAndEndsProcessesByName) {
     for (const auto& [key, expected] : std::map<std::string, std::string>{
              {"", ""},
              // psapi's path, priority class and module count over toolhelp's tree and thread count
-             {"K-200", "K-300 C:\\UT\\UT.EXE|UT.EXE 32 32 2[K-204 K-208] 1[K-220]"},
+             {"K-200", "K-300 C:\\UT\\UT.EXE|UT.EXE 32 32 2[K-204 K-208] 2[K-220]"},
              {"K-300", "K-999 explorer.exe|explorer.exe 32 32 1[K-304] 1[K-200 K-80 K-700]"},
              {"K-999", "none | 0  0[] 0[K-300]"},  // a placeholder for the parent that is gone
              {"K-400", "none UT.exe|UT.exe 32 32 0[] 1[K-540]"},
              {"K-540", "K-400 ut.exe.bak|ut.exe.bak 8 32 0[] 0[]"},
-             {"K-700", "K-300 C:\\Games\\ut.exe|ut.exe 16384 32 1[] 0[]"},
+             {"K-700", "K-300 ut.exe|ut.exe 16384 32 0[] 0[]"},
              {"K-800", "none | 0  0[K-804] 0[]"},
              {"K-80", "K-300 NTVDM.EXE|NTVDM.EXE 32 32 3[K-84] 1[K-FFFF8001 K-300]"},
              {"K-FFFF8001", "K-80 C:\\SOL.EXE|SOL.EXE 0 16 0[K-88] 0[]"}}) {
         EXPECT_EQ(facts[key], expected) << key;
     }
+    const CProcess& game = *m.engine.Processes().Get("K-200");
+    EXPECT_EQ(Keys(game.Modules) + game.Modules.At(0)->FileName, "[K-10000]C:\\UT\\Core.dll");  // not the main one
     const CWindow& d = *m.engine.DesktopWindow();
     EXPECT_EQ(std::vector<std::int32_t>({d.Style, d.ExStyle, d.Left, d.Top, d.Right, d.Bottom}),
               std::vector<std::int32_t>({1, 2, -5, 7, 30, 40}));
-    const auto& shown = m.engine.Processes().Get("K-200")->Threads.Get("K-204")->DesktopOwnedWindows;
-    EXPECT_TRUE(shown.Contains("K-1300") && !m.engine.CurrentTopWindow());
+    EXPECT_TRUE(game.Threads.Get("K-204")->DesktopOwnedWindows.Contains("K-1300") && !m.engine.CurrentTopWindow());
     m.engine.KillProcessesByName("ut.exe");  // base names in any case, below a root, parents first
     EXPECT_EQ(m.system.terminated, (std::vector<std::uint32_t>{0x200, 0x220, 0x700}));
 }
