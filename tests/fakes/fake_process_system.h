@@ -1,15 +1,12 @@
-// Processes as plain data: each call answers from the fields below, so a test
-// states what the system reports, down to a snapshot that failed.
+// Processes as plain data, each call answering from a field; a process not in `modules` cannot be opened.
 #pragma once
 
 #include <algorithm>
 #include <map>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "platform/ascii_case.h"
 #include "platform/process_system.h"
+#include "tests/fakes/sim_machine.h"
 
 namespace brakkis::sim {
 
@@ -17,41 +14,63 @@ struct FakeProcessSystem : ProcessSystem {
     SystemLibraries libraries{true, true, true, true};
     Snapshot<ProcessEntry> processes;
     Snapshot<ThreadEntry> threads;
-    std::vector<std::uint32_t> ids;                   // psapi's list
-    std::map<std::uint32_t, ProcessModules> modules;  // a process not here cannot be opened
+    std::vector<std::uint32_t> ids;  // psapi's list
+    std::map<std::uint32_t, ProcessModules> modules;
     std::map<std::uint32_t, std::vector<Task16>> tasks;
-    std::map<std::uint32_t, std::string> imagePaths;  // a process not here has a path nobody can read
-    std::vector<std::uint32_t> terminated;            // in the order asked
+    std::vector<std::uint32_t> terminated;  // in the order asked
 
-    // A process as every source lists it, its executable in C:\Apps.
-    void Add(std::uint32_t pid, std::uint32_t parentPid, const std::string& exe, std::vector<std::uint32_t> tids = {}) {
+    // A process as every source lists it: toolhelp by its name, psapi by its path.
+    void Add(std::uint32_t pid, std::uint32_t parentPid, const std::string& path,
+             std::vector<std::uint32_t> tids = {}) {
+        const std::string exe = path.substr(path.rfind('\\') + 1);
         processes.entries.push_back({pid, static_cast<std::uint32_t>(tids.size()), parentPid, 8, exe, 0x40000});
         for (std::uint32_t tid : tids) threads.entries.push_back({tid, pid, 8, 0});
         ids.push_back(pid);
-        imagePaths[pid] = "C:\\Apps\\" + exe;
-        modules[pid] = {true, 0x20, true, 1, {{0x400000, imagePaths[pid], exe}}};
+        modules[pid] = {true, 0x20, true, 1, {{0x400000, path, exe}}};
     }
 
     SystemLibraries ProbeLibraries() override { return libraries; }
     Snapshot<ProcessEntry> ProcessSnapshot() override { return processes; }
     Snapshot<ThreadEntry> ThreadSnapshot() override { return threads; }
     std::vector<std::uint32_t> ProcessIds() override { return ids; }
-    ProcessModules Modules(std::uint32_t pid) override {
-        return modules.contains(pid) ? modules[pid] : ProcessModules{};
-    }
+    ProcessModules Modules(std::uint32_t pid) override { return modules[pid]; }
     std::vector<Task16> Tasks16(std::uint32_t pid) override { return tasks[pid]; }
     void Terminate(std::uint32_t pid) override {
         terminated.push_back(pid);
         std::erase_if(processes.entries, [&](const ProcessEntry& entry) { return entry.processId == pid; });
     }
-    bool AnyRunning(const std::string& imagePath) override {
-        const auto base = [](std::string_view path) { return path.substr(path.rfind('\\') + 1); };
-        return std::any_of(processes.entries.begin(), processes.entries.end(), [&](const ProcessEntry& entry) {
-            const auto path = imagePaths.find(entry.processId);
-            return ascii::EqualNoCase(base(entry.exeFile), base(imagePath)) &&
-                   (path == imagePaths.end() || ascii::EqualNoCase(path->second, imagePath));
+    bool AnyRunning(const std::string& path) override {
+        return std::ranges::any_of(processes.entries, [&](const ProcessEntry& entry) {
+            const std::vector<ModuleEntry>& named = modules[entry.processId].modules;
+            return !named.empty() && ascii::EqualNoCase(named[0].fileName, path);
         });
     }
+};
+
+// The launcher's machine: each program it started that still runs, under its command line's path; ended as if killed.
+class FakeGameProcesses final : public FakeProcessSystem {
+public:
+    explicit FakeGameProcesses(SimMachine& machine) : machine_(machine) { libraries.psapi = libraries.vdmdbg = false; }
+
+    Snapshot<ProcessEntry> ProcessSnapshot() override { return Refreshed().processes; }
+    bool AnyRunning(const std::string& path) override { return Refreshed().FakeProcessSystem::AnyRunning(path); }
+    void Terminate(std::uint32_t pid) override {
+        if (SimProcess* started = machine_.Process(pid); started && started->alive) started->killed = true;
+        machine_.EndProcess(pid);
+    }
+
+private:
+    FakeGameProcesses& Refreshed() {
+        processes.entries.clear(), ids.clear();
+        for (const auto& started : machine_.Processes()) {
+            const std::string& line = started->commandLine;
+            const bool quoted = line.starts_with('"');
+            if (started->alive) Add(started->pid, 0x20, line.substr(quoted, line.find(quoted ? '"' : ' ', 1) - quoted));
+        }
+        return *this;
+    }
+
+    SimMachine& machine_;
 };
 
 }  // namespace brakkis::sim

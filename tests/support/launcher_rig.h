@@ -13,7 +13,7 @@
 #include "tests/fakes/fake_file_system.h"
 #include "tests/support/differences.h"
 #include "tests/fakes/sim_machine.h"
-#include "tests/fakes/fake_game_processes.h"
+#include "tests/fakes/fake_process_system.h"
 #include "tests/fakes/fake_window_tree.h"
 #include "tests/fakes/fake_registry.h"
 #include "tools/sample-installation/sample_installation.h"
