@@ -7,22 +7,11 @@
 
 namespace {
 
-const std::string kGame = "C:\\UT\\System";
-const std::string kGameLines =
-    "[General]\r\nStart=Unreal Tournament (Starting)\r\nExit=Unreal Tournament (Exiting)\r\n"
-    "Run=Unreal Tournament (Running)\r\nProduct=Unreal Tournament\r\n";
-const std::string kModLines =
-    "[General]\r\nStart=Brakkis (Starting)\r\nExit=Brakkis (Exiting)\r\nRun=Brakkis (Running)\r\nProduct=Brakkis\r\n";
-
 // A line's text between blanks and tabs, folded to lower case.
-std::string Key(const std::string& line) {
-    std::string key;
-    for (const char c : line) {
-        if (c != '\r' && c != '\n') key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    }
-    key.erase(0, std::min(key.size(), key.find_first_not_of(" \t")));
-    key.erase(key.find_last_not_of(" \t") + 1);
-    return key;
+std::string Key(std::string line) {
+    for (char& c : line) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c == '\r' || c == '\n' ? ' ' : c);
+    line.erase(0, std::min(line.size(), line.find_first_not_of(" \t")));
+    return line.erase(line.find_last_not_of(" \t") + 1);
 }
 
 // The text with the section replaced, found line by line (each line with
@@ -31,38 +20,24 @@ std::string Key(const std::string& line) {
 // begins, on a line of its own.
 std::string Expected(const std::string& text, const std::string& section) {
     std::vector<std::string> lines;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t end = text.find_first_of("\r\n", i);
-        end = end == std::string::npos ? text.size() : end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    for (std::size_t i = 0, end; i < text.size(); i = end) {
+        end = std::min(text.find_first_of("\r\n", i), text.size());
+        end += end == text.size() ? 0 : text.compare(end, 2, "\r\n") == 0 ? 2 : 1;
         lines.push_back(text.substr(i, end - i));
-        i = end;
     }
-    const auto header = [](const std::string& line) { return Key(line).starts_with('['); };
-    const auto join = [&](std::size_t from, std::size_t to) {
-        std::string joined;
-        for (std::size_t i = from; i < to; ++i) joined += lines[i];
-        return joined;
-    };
-    std::size_t start = 0, end = 0;
+    const auto header = [&](std::size_t i) { return Key(lines[i]).starts_with('['); };
+    std::size_t start = 0;
     while (start < lines.size() && Key(lines[start]) != "[general]") ++start;
-    if (start < lines.size()) {
-        end = start + 1;
-        while (end < lines.size() && !header(lines[end])) ++end;
-    } else {
-        start = 0;
-        while (start < lines.size() && !header(lines[start])) ++start;
+    std::size_t end = start + 1;
+    if (start == lines.size()) {
+        for (start = 0; start < lines.size() && !header(start);) ++start;
         end = start;
     }
-    std::string before = join(0, start);
-    const std::string after = join(end, lines.size());
+    while (end < lines.size() && !header(end)) ++end;
+    std::string before, after;
+    for (std::size_t i = 0; i < lines.size(); ++i) (i < start ? before : after) += i < start || i >= end ? lines[i] : "";
     if (!before.empty() && before.back() != '\r' && before.back() != '\n') before += "\r\n";
     return before + section + after;
-}
-
-std::string Utf16(const std::string& text) {
-    std::string bytes = "\xFF\xFE";
-    for (const char c : text) bytes.append({c, '\0'});
-    return bytes;
 }
 
 }  // namespace
@@ -71,23 +46,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string text(reinterpret_cast<const char*>(data), size);
     while (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
     if (text.find('\0') != std::string::npos || text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return 0;
-    // The same text in each encoding the game reads comes back in it.
+    std::string game, mod, utf16 = "\xFF\xFE", expectedUtf16 = "\xFF\xFE";
+    for (const char* line : brakkis::GameGeneralSection) game.append(line).append("\r\n");
+    for (const char* line : brakkis::ModGeneralSection) mod.append(line).append("\r\n");
+    for (const char c : text) utf16.append({c, '\0'});
+    for (const char c : Expected(text, game)) expectedUtf16.append({c, '\0'});
+    // The same text in each encoding the game reads comes back in it, and a
+    // whole run leaves it as a restore does.
     const std::pair<std::string, std::string> encodings[] = {
-        {text, Expected(text, kGameLines)},
-        {"\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + Expected(text, kGameLines)},
-        {Utf16(text), Utf16(Expected(text, kGameLines))},
-    };
+        {text, Expected(text, game)}, {"\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + Expected(text, game)}, {utf16, expectedUtf16}};
     for (const auto& [content, restored] : encodings) {
         brakkis::fakes::FakeDisk disk;
         brakkis::fakes::FakeFileSystem files(disk);
-        brakkis::GameFiles game(files, kGame);
-        disk.Put(kGame + "\\UnrealTournament.int", content);
-        game.RestoreGameFiles();
-        FUZZ_CHECK(disk.Below(kGame).at("UnrealTournament.int") == restored);
-        game.StageGameFiles();
-        game.RestoreGameFiles();
-        FUZZ_CHECK((disk.Below(kGame) == std::map<std::string, std::string>{{"UnrealTournament.int", restored}}));
+        brakkis::GameFiles folder(files, "C:\\UT");
+        disk.Put("C:\\UT\\UnrealTournament.int", content);
+        folder.RestoreGameFiles();
+        FUZZ_CHECK(disk.Below("C:\\UT").at("UnrealTournament.int") == restored);
+        folder.StageGameFiles();
+        folder.RestoreGameFiles();
+        FUZZ_CHECK((disk.Below("C:\\UT") == std::map<std::string, std::string>{{"UnrealTournament.int", restored}}));
     }
-    FUZZ_CHECK(brakkis::WithGeneralSection(text, brakkis::ModGeneralSection) == Expected(text, kModLines));
+    FUZZ_CHECK(brakkis::WithGeneralSection(text, brakkis::ModGeneralSection) == Expected(text, mod));
     return 0;
 }
