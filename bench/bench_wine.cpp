@@ -29,8 +29,8 @@
 
 #include "enumwindows/mod_enum_windows.h"
 #include "launcher/game_files.h"
-#include "platform/win32/win32_file_system.h"
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_process_system.h"
 #include "platform/win32/win32_window_enum_calls.h"
 #include "platform/win32/windows_api.h"
@@ -244,8 +244,10 @@ std::optional<int> OwnWineserver() {
     const DWORD length = ::GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
     if (length == 0 || length >= sizeof prefix) return std::nullopt;
     const std::string wanted = "WINEPREFIX=" + std::string(prefix, length) + std::string(1, '\0');
-    for (int pid : HostProcesses([](const std::string& line, int) { return line.find("wineserver") != std::string::npos; })) {
-        if (ReadWholeFile("Z:\\proc\\" + std::to_string(pid) + "\\environ").find(wanted) != std::string::npos) return pid;
+    for (int pid :
+         HostProcesses([](const std::string&line, int) { return line.find("wineserver") != std::string::npos; })) {
+        if (ReadWholeFile("Z:\\proc\\" + std::to_string(pid) + "\\environ").find(wanted) != std::string::npos)
+            return pid;
     }
     return std::nullopt;
 }
@@ -337,7 +339,8 @@ int Launch(int starts, int idleSeconds, int windowSeconds) {
     std::this_thread::sleep_for(1s);
     const std::vector<int> hostTickers = HostProcesses([&](const std::string& line, int) {
         const std::string first = line.substr(0, line.find('\0'));
-        return first.find("bench_wine") != std::string::npos && line.find(std::string(1, '\0') + "ticker") != std::string::npos;
+        return first.find("bench_wine") != std::string::npos &&
+               line.find(std::string(1, '\0') + "ticker") != std::string::npos;
     });
     const std::optional<int> tickerHost = hostTickers.size() == 1 ? std::optional(hostTickers.front()) : std::nullopt;
     auto tickerCpu = [&] { return tickerHost ? HostCpuMs(std::to_string(*tickerHost)).value_or(0) : 0.0; };
@@ -479,7 +482,8 @@ Census BareWalk() {
     ScopedKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0));
     PROCESSENTRY32 process{};
     process.dwSize = sizeof process;
-    for (BOOL more = ::Process32First(snapshot.Get(), &process); more; more = ::Process32Next(snapshot.Get(), &process)) {
+    for (BOOL more = ::Process32First(snapshot.Get(), &process); more;
+         more = ::Process32Next(snapshot.Get(), &process)) {
         ++census.processes;
     }
     THREADENTRY32 thread{};
@@ -576,8 +580,10 @@ int Stage(int rounds, int files) {
     brakkis::sample::WriteInstallation(folder, options);
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string(), extension = name.substr(name.size() - std::min<std::size_t>(4, name.size()));
-        if (entry.is_regular_file() && (::lstrcmpiA(extension.c_str(), ".ini") == 0 || ::lstrcmpiA(extension.c_str(), ".int") == 0)) {
+        const std::string name = entry.path().filename().string(),
+                          extension = name.substr(name.size() - std::min<std::size_t>(4, name.size()));
+        if (entry.is_regular_file() &&
+            (::lstrcmpiA(extension.c_str(), ".ini") == 0 || ::lstrcmpiA(extension.c_str(), ".int") == 0)) {
             names.push_back(name);
         }
     }
@@ -592,8 +598,10 @@ int Stage(int rounds, int files) {
         launcher.push_back(MillisecondsSince(start));
         start = Clock::now();
         ::CreateDirectoryA(backup.c_str(), nullptr);
-        for (const std::string& name : names) ::MoveFileExA((folder + "\\" + name).c_str(), (backup + "\\" + name).c_str(), 0);
-        for (const std::string& name : names) ::MoveFileExA((backup + "\\" + name).c_str(), (folder + "\\" + name).c_str(), 0);
+        for (const std::string& name : names)
+            ::MoveFileExA((folder + "\\" + name).c_str(), (backup + "\\" + name).c_str(), 0);
+        for (const std::string& name : names)
+            ::MoveFileExA((backup + "\\" + name).c_str(), (folder + "\\" + name).c_str(), 0);
         ::RemoveDirectoryA(backup.c_str());
         bare.push_back(MillisecondsSince(start));
     }
@@ -607,7 +615,8 @@ int Stage(int rounds, int files) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: bench_wine enumerate ROUNDS | tick TICKS | stage ROUNDS FILES | launch STARTS IDLE_SECONDS WINDOW_SECONDS | "
+                 "usage: bench_wine enumerate ROUNDS | tick TICKS | stage ROUNDS FILES | launch STARTS IDLE_SECONDS "
+                 "WINDOW_SECONDS | "
                  "start EXE | start-windowed EXE | ticker now\n");
     return 2;
 }
@@ -628,7 +637,8 @@ int main(int argc, char** argv) {
     if (mode == "start-windowed") return RunAsStarter(argv[2], true);
     if (mode == "ticker") return RunAsTicker();
     if (mode == "launch" && argc >= 5) {
-        return Launch(std::max(1, std::atoi(argv[2])), std::max(1, std::atoi(argv[3])), std::max(1, std::atoi(argv[4])));
+        return Launch(std::max(1, std::atoi(argv[2])), std::max(1, std::atoi(argv[3])),
+                      std::max(1, std::atoi(argv[4])));
     }
     return Usage();
 }

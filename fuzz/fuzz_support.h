@@ -10,12 +10,12 @@
 #include <vector>
 
 // An abort is what libFuzzer records as a finding, and what fails a replay.
-#define FUZZ_CHECK(condition)                                                            \
-    do {                                                                                 \
-        if (!(condition)) {                                                              \
+#define FUZZ_CHECK(condition)                                                                     \
+    do {                                                                                          \
+        if (!(condition)) {                                                                       \
             std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                \
-        }                                                                                \
+            std::abort();                                                                         \
+        }                                                                                         \
     } while (0)
 
 namespace brakkis::fuzz {

@@ -35,7 +35,8 @@ std::string Expected(const std::string& text, const std::string& section) {
     }
     while (end < lines.size() && !header(end)) ++end;
     std::string before, after;
-    for (std::size_t i = 0; i < lines.size(); ++i) (i < start ? before : after) += i < start || i >= end ? lines[i] : "";
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        (i < start ? before : after) += i < start || i >= end ? lines[i] : "";
     if (!before.empty() && before.back() != '\r' && before.back() != '\n') before += "\r\n";
     return before + section + after;
 }
@@ -54,7 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The same text in each encoding the game reads comes back in it, and a
     // whole run leaves it as a restore does.
     const std::pair<std::string, std::string> encodings[] = {
-        {text, Expected(text, game)}, {"\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + Expected(text, game)}, {utf16, expectedUtf16}};
+        {text, Expected(text, game)},
+        {"\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + Expected(text, game)},
+        {utf16, expectedUtf16}};
     for (const auto& [content, restored] : encodings) {
         brakkis::fakes::FakeDisk disk;
         brakkis::fakes::FakeFileSystem files(disk);

@@ -6,9 +6,7 @@
 namespace brakkis {
 namespace {
 
-std::string QuotedGame(const std::string& gameFolder) {
-    return "\"" + gameFolder + "\\" + texts::kGameExe + "\"";
-}
+std::string QuotedGame(const std::string& gameFolder) { return "\"" + gameFolder + "\\" + texts::kGameExe + "\""; }
 
 // Only blanks count: a tab is part of the argument text.
 std::string_view TrimBlanks(std::string_view text) {

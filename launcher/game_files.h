@@ -16,15 +16,38 @@ namespace brakkis {
 // spelling matter: the game's own UnrealTournament.int comes back first so
 // that it can be rewritten, and a file keeps its own spelling whatever case
 // is asked for.
-inline constexpr std::array<const char*, 32> VisibleFileList = {
-    "UnrealTournament.int", "Brakkis.ini", "OpenGlDrv.ini", "DefUser.ini",
-    "Running.ini", "mplaynow.ini", "UnrealEd.ini", "UnrealTournament.ini",
-    "BRAKKIS.int", "UBrowser.int", "soldierskins_Brakkis.int", "soldierskins_BrakkisSkull.int",
-    "SoldierSkins.Int", "Botpack.Int", "UTMenu.Int", "UnrealShare.Int",
-    "WinDrv.Int", "D3DDrv.Int", "Core.Int", "Editor.Int",
-    "Galaxy.Int", "GlideDrv.Int", "OpenGlDrv.Int", "SoftDrv.Int",
-    "Window.Int", "UWeb.Int", "UMenu.Int", "SGLDrv.Int",
-    "MeTaLDrv.Int", "Engine.int", "Setup.Int", "Startup.Int"};
+inline constexpr std::array<const char*, 32> VisibleFileList = {"UnrealTournament.int",
+                                                                "Brakkis.ini",
+                                                                "OpenGlDrv.ini",
+                                                                "DefUser.ini",
+                                                                "Running.ini",
+                                                                "mplaynow.ini",
+                                                                "UnrealEd.ini",
+                                                                "UnrealTournament.ini",
+                                                                "BRAKKIS.int",
+                                                                "UBrowser.int",
+                                                                "soldierskins_Brakkis.int",
+                                                                "soldierskins_BrakkisSkull.int",
+                                                                "SoldierSkins.Int",
+                                                                "Botpack.Int",
+                                                                "UTMenu.Int",
+                                                                "UnrealShare.Int",
+                                                                "WinDrv.Int",
+                                                                "D3DDrv.Int",
+                                                                "Core.Int",
+                                                                "Editor.Int",
+                                                                "Galaxy.Int",
+                                                                "GlideDrv.Int",
+                                                                "OpenGlDrv.Int",
+                                                                "SoftDrv.Int",
+                                                                "Window.Int",
+                                                                "UWeb.Int",
+                                                                "UMenu.Int",
+                                                                "SGLDrv.Int",
+                                                                "MeTaLDrv.Int",
+                                                                "Engine.int",
+                                                                "Setup.Int",
+                                                                "Startup.Int"};
 
 class GameFiles {
 public:

@@ -97,15 +97,16 @@ std::string WithGeneralSection(const std::string& content, const GeneralSection&
             units += static_cast<char16_t>(static_cast<unsigned char>(content[i]) |
                                            static_cast<unsigned char>(content[i + 1]) << 8);
         }
-        const std::u16string rewritten =
-            WithSection(WithoutLeadingMarks(units, std::u16string(1, 0xFEFF)), std::u16string(section.begin(), section.end()));
+        const std::u16string rewritten = WithSection(WithoutLeadingMarks(units, std::u16string(1, 0xFEFF)),
+                                                     std::u16string(section.begin(), section.end()));
         std::string bytes = utf16Mark;
-        for (const char16_t unit : rewritten) bytes.append({static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)});
+        for (const char16_t unit : rewritten)
+            bytes.append({static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)});
         return bytes;
     }
 
-    const bool ansi = content.find('\0') == std::string::npos && !content.starts_with(utf16Mark) &&
-                      !content.starts_with("\xFE\xFF");
+    const bool ansi =
+        content.find('\0') == std::string::npos && !content.starts_with(utf16Mark) && !content.starts_with("\xFE\xFF");
     return ansi ? WithSection(content, section) : section;
 }
 

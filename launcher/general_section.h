@@ -9,12 +9,12 @@ namespace brakkis {
 
 using GeneralSection = std::array<const char*, 5>;
 
-inline constexpr GeneralSection ModGeneralSection = {
-    "[General]", "Start=Brakkis (Starting)", "Exit=Brakkis (Exiting)", "Run=Brakkis (Running)", "Product=Brakkis"};
+inline constexpr GeneralSection ModGeneralSection = {"[General]", "Start=Brakkis (Starting)", "Exit=Brakkis (Exiting)",
+                                                     "Run=Brakkis (Running)", "Product=Brakkis"};
 
-inline constexpr GeneralSection GameGeneralSection = {
-    "[General]", "Start=Unreal Tournament (Starting)", "Exit=Unreal Tournament (Exiting)",
-    "Run=Unreal Tournament (Running)", "Product=Unreal Tournament"};
+inline constexpr GeneralSection GameGeneralSection = {"[General]", "Start=Unreal Tournament (Starting)",
+                                                      "Exit=Unreal Tournament (Exiting)",
+                                                      "Run=Unreal Tournament (Running)", "Product=Unreal Tournament"};
 
 // The file's bytes with its [General] section replaced by the five lines,
 // each ended by CR LF, in the file's own encoding: ANSI, UTF-8 with a

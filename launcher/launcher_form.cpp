@@ -69,15 +69,14 @@ void LauncherForm::OnLoad() {
     }
     if (!UnlessFalse([&] { return Files().FolderWritable(GameFolder()); })) {
         SkipOnError([&] {
-            ports_.runtime.MsgBox(texts::kReadOnlyFolderText + GameFolder() + texts::kReadOnlyFolderAdvice, kCriticalStop,
-                                  texts::kReadOnlyFolderTitle);
+            ports_.runtime.MsgBox(texts::kReadOnlyFolderText + GameFolder() + texts::kReadOnlyFolderAdvice,
+                                  kCriticalStop, texts::kReadOnlyFolderTitle);
         });
         return LeaveUntouched();
     }
 
-    SkipOnError([&] {
-        ports_.windows.SetWindowPos(ports_.runtime.Hwnd(), win::kHwndTopmost, 0, 0, 1, 1, win::kSwpNoSize);
-    });
+    SkipOnError(
+        [&] { ports_.windows.SetWindowPos(ports_.runtime.Hwnd(), win::kHwndTopmost, 0, 0, 1, 1, win::kSwpNoSize); });
     SkipOnError([&] { shell_ = ports_.createShell(); });
     SkipOnError([&] { Layer().SetInvisibleColorKey(ports_.runtime.Hwnd(), kMagenta); });
     SkipOnError([&] { ports_.runtime.SetVisible(true); });

@@ -13,8 +13,8 @@ bool EqualNoCase(char a, char b) { return ascii::FoldCase(a) == ascii::FoldCase(
 
 std::size_t FindNoCase(const std::string& text, const std::string& what, std::size_t from) {
     if (what.empty() || from > text.size()) return std::string::npos;
-    const auto it = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), what.begin(),
-                                what.end(), EqualNoCase);
+    const auto it = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), what.begin(), what.end(),
+                                EqualNoCase);
     return it == text.end() ? std::string::npos : static_cast<std::size_t>(it - text.begin());
 }
 
@@ -36,8 +36,7 @@ std::string ReplaceAllNoCase(const std::string& text, const std::string& oldText
     std::string result;
     result.reserve(text.size());
     std::size_t pos = 0;
-    for (std::size_t hit; (hit = FindNoCase(text, oldText, pos)) != std::string::npos;
-         pos = hit + oldText.size()) {
+    for (std::size_t hit; (hit = FindNoCase(text, oldText, pos)) != std::string::npos; pos = hit + oldText.size()) {
         result.append(text, pos, hit - pos).append(newText);
     }
     return result.append(text, pos, std::string::npos);

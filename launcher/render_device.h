@@ -10,7 +10,6 @@ namespace brakkis {
 std::string RenderDeviceLine(const std::string& text);
 
 // Every occurrence of oldText, compared without regard to case, replaced.
-std::string ReplaceAllNoCase(const std::string& text, const std::string& oldText,
-                             const std::string& newText);
+std::string ReplaceAllNoCase(const std::string& text, const std::string& oldText, const std::string& newText);
 
 }  // namespace brakkis

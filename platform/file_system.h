@@ -56,8 +56,8 @@ public:
     virtual void DeleteFile(const std::string& path) = 0;
     // Writing empties an existing file (at Close); a missing file fails
     // unless create is set.
-    virtual std::unique_ptr<TextStream> OpenTextFile(const std::string& path, IOMode mode,
-                                                     bool create, TextFormat format) = 0;
+    virtual std::unique_ptr<TextStream> OpenTextFile(const std::string& path, IOMode mode, bool create,
+                                                     TextFormat format) = 0;
 };
 
 }  // namespace brakkis

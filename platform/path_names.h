@@ -12,9 +12,7 @@
 
 namespace brakkis::path_names {
 
-inline bool HasWildcard(std::string_view name) noexcept {
-    return name.find_first_of("*?") != std::string_view::npos;
-}
+inline bool HasWildcard(std::string_view name) noexcept { return name.find_first_of("*?") != std::string_view::npos; }
 
 // '*' matches any run of characters, dots included; '?' exactly one.
 inline bool WildcardMatch(std::string_view pattern, std::string_view name) noexcept {
@@ -43,8 +41,7 @@ inline bool WildcardMatch(std::string_view pattern, std::string_view name) noexc
 // A literal name compares without regard to case; one with wildcards matches
 // as a pattern.
 inline bool NameMatches(std::string_view patternOrName, std::string_view name) noexcept {
-    return HasWildcard(patternOrName) ? WildcardMatch(patternOrName, name)
-                                      : ascii::EqualNoCase(patternOrName, name);
+    return HasWildcard(patternOrName) ? WildcardMatch(patternOrName, name) : ascii::EqualNoCase(patternOrName, name);
 }
 
 inline bool EndsWithSeparator(const std::string& path) noexcept {

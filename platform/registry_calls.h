@@ -42,30 +42,26 @@ inline constexpr std::uint32_t kAllButDelete = 0x003F;
 class RegistryCalls {
 public:
     virtual ~RegistryCalls() = default;
-    virtual std::int32_t OpenKeyEx(RegKey parent, const std::string& subKey,
-                                   std::uint32_t options, std::uint32_t access,
-                                   RegKey* result) = 0;
+    virtual std::int32_t OpenKeyEx(RegKey parent, const std::string& subKey, std::uint32_t options,
+                                   std::uint32_t access, RegKey* result) = 0;
     virtual std::int32_t OpenKey(RegKey parent, const std::string& subKey, RegKey* result) = 0;
     // Creates every missing key along the path.
-    virtual std::int32_t CreateKeyEx(RegKey parent, const std::string& subKey,
-                                     std::uint32_t options, std::uint32_t access,
-                                     RegKey* result, std::uint32_t* disposition) = 0;
+    virtual std::int32_t CreateKeyEx(RegKey parent, const std::string& subKey, std::uint32_t options,
+                                     std::uint32_t access, RegKey* result, std::uint32_t* disposition) = 0;
     virtual std::int32_t CloseKey(RegKey key) = 0;
     // data may be null; *size is the buffer size in and the data size out.
-    virtual std::int32_t QueryValueEx(RegKey key, const std::string& name, std::uint32_t* type,
-                                      std::uint8_t* data, std::uint32_t* size) = 0;
-    virtual std::int32_t SetValueEx(RegKey key, const std::string& name, std::uint32_t type,
-                                    const std::uint8_t* data, std::uint32_t size) = 0;
+    virtual std::int32_t QueryValueEx(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                                      std::uint32_t* size) = 0;
+    virtual std::int32_t SetValueEx(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                                    std::uint32_t size) = 0;
     virtual std::int32_t DeleteKey(RegKey parent, const std::string& subKey) = 0;
     virtual std::int32_t DeleteValue(RegKey key, const std::string& name) = 0;
     // Only the length of the longest value name, in characters, is asked for.
     virtual std::int32_t QueryInfoKey(RegKey key, std::uint32_t* maxValueNameLength) = 0;
     // *nameLength is the buffer size in characters (terminator included) in,
     // and the name's length without terminator out.
-    virtual std::int32_t EnumValue(RegKey key, std::uint32_t index, char* name,
-                                   std::uint32_t* nameLength) = 0;
-    virtual std::int32_t EnumKey(RegKey key, std::uint32_t index, char* name,
-                                 std::uint32_t nameSize) = 0;
+    virtual std::int32_t EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameLength) = 0;
+    virtual std::int32_t EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t nameSize) = 0;
     // Returns the size the expansion needs, terminator included.
     virtual std::uint32_t ExpandEnvironmentStrings(const std::string& source, char* destination,
                                                    std::uint32_t size) = 0;

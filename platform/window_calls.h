@@ -30,18 +30,16 @@ public:
     virtual ~WindowCalls() = default;
     // A top-level window with this exact title, any letter case, visible or not.
     virtual WindowHandle FindWindowByTitle(const std::string& title) = 0;
-    virtual bool SetWindowPos(WindowHandle hwnd, WindowHandle insertAfter, std::int32_t x,
-                              std::int32_t y, std::int32_t cx, std::int32_t cy,
-                              std::uint32_t flags) = 0;
+    virtual bool SetWindowPos(WindowHandle hwnd, WindowHandle insertAfter, std::int32_t x, std::int32_t y,
+                              std::int32_t cx, std::int32_t cy, std::uint32_t flags) = 0;
     virtual std::int32_t GetWindowLong(WindowHandle hwnd, std::int32_t index) = 0;
-    virtual std::int32_t SetWindowLong(WindowHandle hwnd, std::int32_t index,
-                                       std::int32_t value) = 0;
-    virtual bool SetLayeredWindowAttributes(WindowHandle hwnd, std::uint32_t key,
-                                            std::uint8_t alpha, std::uint32_t flags) = 0;
+    virtual std::int32_t SetWindowLong(WindowHandle hwnd, std::int32_t index, std::int32_t value) = 0;
+    virtual bool SetLayeredWindowAttributes(WindowHandle hwnd, std::uint32_t key, std::uint8_t alpha,
+                                            std::uint32_t flags) = 0;
     virtual std::uint32_t GetSysColor(std::int32_t index) = 0;
     virtual bool ReleaseCapture() = 0;
-    virtual std::intptr_t SendMessage(WindowHandle hwnd, std::uint32_t message,
-                                      std::intptr_t wParam, std::intptr_t lParam) = 0;
+    virtual std::intptr_t SendMessage(WindowHandle hwnd, std::uint32_t message, std::intptr_t wParam,
+                                      std::intptr_t lParam) = 0;
     virtual bool ShowWindow(WindowHandle hwnd, std::int32_t command) = 0;
 };
 

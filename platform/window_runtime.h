@@ -27,8 +27,7 @@ public:
     virtual std::string AppPath() = 0;
     // The program's file name without its extension.
     virtual std::string ExeName() = 0;
-    virtual std::int32_t MsgBox(const std::string& text, std::int32_t style,
-                                const std::string& title) = 0;
+    virtual std::int32_t MsgBox(const std::string& text, std::int32_t style, const std::string& title) = 0;
     virtual void SetVisible(bool visible) = 0;
     virtual bool Visible() = 0;
     virtual WindowHandle Hwnd() = 0;

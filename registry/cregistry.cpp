@@ -18,8 +18,7 @@ constexpr std::uint32_t kSectionNameBuffer = 255;
 
 }  // namespace
 
-CRegistry::CRegistry(RegistryCalls& calls, std::string exeName)
-    : calls_(calls), exeName_(std::move(exeName)) {}
+CRegistry::CRegistry(RegistryCalls& calls, std::string exeName) : calls_(calls), exeName_(std::move(exeName)) {}
 
 void CRegistry::Raise(std::int32_t number, const std::string& description) const {
     throw RaisedError(number, exeName_ + ".cRegistry", description);
@@ -27,8 +26,7 @@ void CRegistry::Raise(std::int32_t number, const std::string& description) const
 
 bool CRegistry::KeyExists() {
     RegistryKey key(calls_);
-    return calls_.OpenKeyEx(Root(), sectionKey_, 0, reg::kQueryValue, key.Receive()) ==
-           reg::kSuccess;
+    return calls_.OpenKeyEx(Root(), sectionKey_, 0, reg::kQueryValue, key.Receive()) == reg::kSuccess;
 }
 
 bool CRegistry::ValueExists() {
@@ -57,9 +55,8 @@ bool CRegistry::CreateKey() {
 
 bool CRegistry::DeleteKey() {
     if (calls_.DeleteKey(Root(), sectionKey_) != reg::kSuccess) {
-        Raise(registry_error::kKeyOrValue, "Failed to delete registry Key: '" +
-                                               std::to_string(classKey_) + "',Section: '" +
-                                               sectionKey_);
+        Raise(registry_error::kKeyOrValue,
+              "Failed to delete registry Key: '" + std::to_string(classKey_) + "',Section: '" + sectionKey_);
     }
     return true;
 }
@@ -71,14 +68,11 @@ bool CRegistry::DeleteValue() {
     bool deleted = false;
     SkipOnError([&] {
         const std::string where = std::to_string(classKey_) + "',Section: '" + sectionKey_;
-        if (calls_.OpenKeyEx(Root(), sectionKey_, 0, reg::kAllButDelete, key.Receive()) !=
-            reg::kSuccess) {
-            Raise(registry_error::kKeyOrValue,
-                  "Failed to open key '" + where + "' for delete access");
+        if (calls_.OpenKeyEx(Root(), sectionKey_, 0, reg::kAllButDelete, key.Receive()) != reg::kSuccess) {
+            Raise(registry_error::kKeyOrValue, "Failed to open key '" + where + "' for delete access");
         }
         if (calls_.DeleteValue(key.Get(), valueKey_) != reg::kSuccess) {
-            Raise(registry_error::kKeyOrValue,
-                  "Failed to delete registry Key: '" + where + "',Key: '" + valueKey_);
+            Raise(registry_error::kKeyOrValue, "Failed to delete registry Key: '" + where + "',Key: '" + valueKey_);
         }
         deleted = true;
     });
@@ -89,8 +83,7 @@ bool CRegistry::EnumerateValues(std::vector<std::string>& sKeyNames, std::int32_
     iKeyCount = 0;
     sKeyNames.clear();
     RegistryKey key(calls_);
-    if (calls_.OpenKeyEx(Root(), sectionKey_, 0, reg::kQueryValue, key.Receive()) !=
-        reg::kSuccess) {
+    if (calls_.OpenKeyEx(Root(), sectionKey_, 0, reg::kQueryValue, key.Receive()) != reg::kSuccess) {
         return true;
     }
     std::uint32_t longest = 0;
@@ -114,8 +107,7 @@ bool CRegistry::EnumerateSections(std::vector<std::string>& sSect, std::int32_t&
     try {
         iSectCount = 0;
         sSect.clear();
-        std::int32_t status =
-            calls_.OpenKeyEx(Root(), sectionKey_, 0, reg::kEnumerateSubKeys, key.Receive());
+        std::int32_t status = calls_.OpenKeyEx(Root(), sectionKey_, 0, reg::kEnumerateSubKeys, key.Receive());
         for (std::uint32_t index = 0; status == reg::kSuccess; ++index) {
             char buffer[kSectionNameBuffer] = {};
             status = calls_.EnumKey(key.Get(), index, buffer, kSectionNameBuffer);

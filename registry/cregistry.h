@@ -30,17 +30,12 @@ public:
     bool EnumerateSections(std::vector<std::string>& sSect, std::int32_t& iSectCount);
 
     void CreateEXEAssociation(const std::string& sExePath, const std::string& sClassName,
-                              const std::string& sClassDescription,
-                              const std::string& sAssociation,
-                              const std::string& sOpenMenuText = "&Open",
-                              bool bSupportPrint = false,
-                              const std::string& sPrintMenuText = "&Print",
-                              bool bSupportNew = false, const std::string& sNewMenuText = "&New",
-                              bool bSupportInstall = false,
-                              const std::string& sInstallMenuText = "",
-                              std::int32_t lDefaultIconIndex = -1);
-    void CreateAdditionalEXEAssociations(const std::string& sClassName,
-                                         const std::vector<Variant>& vItems);
+                              const std::string& sClassDescription, const std::string& sAssociation,
+                              const std::string& sOpenMenuText = "&Open", bool bSupportPrint = false,
+                              const std::string& sPrintMenuText = "&Print", bool bSupportNew = false,
+                              const std::string& sNewMenuText = "&New", bool bSupportInstall = false,
+                              const std::string& sInstallMenuText = "", std::int32_t lDefaultIconIndex = -1);
+    void CreateAdditionalEXEAssociations(const std::string& sClassName, const std::vector<Variant>& vItems);
 
     std::int32_t ValueType() const { return valueType_; }
     void SetValueType(std::int32_t eValueType) { valueType_ = eValueType; }

@@ -10,36 +10,30 @@ namespace {
 
 std::string QuotedPath(const std::string& path) {
     const auto first = path.find_first_not_of(' ');
-    std::string exe = first == std::string::npos
-                          ? std::string()
-                          : path.substr(first, path.find_last_not_of(' ') - first + 1);
+    std::string exe =
+        first == std::string::npos ? std::string() : path.substr(first, path.find_last_not_of(' ') - first + 1);
     if (exe.empty() || exe.front() != '"') exe.insert(exe.begin(), '"');
     if (exe.back() != '"') exe += '"';
     return exe;
 }
 
-std::string OrDefault(const std::string& text, const std::string& fallback) {
-    return text.empty() ? fallback : text;
-}
+std::string OrDefault(const std::string& text, const std::string& fallback) { return text.empty() ? fallback : text; }
 
 }  // namespace
 
 void CRegistry::CreateEXEAssociation(const std::string& sExePath, const std::string& sClassName,
-                                     const std::string& sClassDescription,
-                                     const std::string& sAssociation,
+                                     const std::string& sClassDescription, const std::string& sAssociation,
                                      const std::string& sOpenMenuText, bool bSupportPrint,
                                      const std::string& sPrintMenuText, bool bSupportNew,
                                      const std::string& sNewMenuText, bool bSupportInstall,
-                                     const std::string& sInstallMenuText,
-                                     std::int32_t lDefaultIconIndex) {
+                                     const std::string& sInstallMenuText, std::int32_t lDefaultIconIndex) {
     const std::string exe = QuotedPath(sExePath);
     const auto writeDefault = [this](const std::string& section, const std::string& data) {
         sectionKey_ = section;
         valueKey_.clear();
         SetValue(data);
     };
-    const auto writeVerb = [&](const std::string& verb, const std::string& menuText,
-                               const std::string& switchText) {
+    const auto writeVerb = [&](const std::string& verb, const std::string& menuText, const std::string& switchText) {
         const std::string verbKey = sClassName + "\\shell\\" + verb;
         writeDefault(verbKey, menuText);
         writeDefault(verbKey + "\\command", exe + switchText + " \"%1\"");
@@ -60,8 +54,7 @@ void CRegistry::CreateEXEAssociation(const std::string& sExePath, const std::str
     }
 }
 
-void CRegistry::CreateAdditionalEXEAssociations(const std::string& sClassName,
-                                                const std::vector<Variant>& vItems) {
+void CRegistry::CreateAdditionalEXEAssociations(const std::string& sClassName, const std::vector<Variant>& vItems) {
     // Nothing reaches the caller: each refusal is raised and swallowed, and
     // a write that fails leaves only its own entry out.
     const bool itemsValid = SkipOnError([&] {

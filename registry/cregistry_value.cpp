@@ -48,32 +48,31 @@ Variant CRegistry::GetValue() {
 Variant CRegistry::ReadData(RegKey key, std::uint32_t type, std::uint32_t size) {
     std::uint32_t ignoredType = 0;
     switch (type) {
-    case reg::kSz:
-    case reg::kExpandSz:
-    case reg::kMultiSz: {
-        // The stored data less its last byte, normally the terminator; NULs
-        // inside, such as multi-string separators, stay.
-        std::string text(std::max<std::uint32_t>(size, 1), '\0');
-        calls_.QueryValueEx(key, valueKey_, &ignoredType,
-                            reinterpret_cast<std::uint8_t*>(text.data()), &size);
-        text.resize(text.size() - 1);
-        if (type == reg::kExpandSz) return ExpandEnvironmentText(text);
-        return text;
-    }
-    case reg::kDword:
-    case reg::kDwordBigEndian: {
-        // The size handed over is the stored one, as for every type; the
-        // buffer is widened so that an oversized value cannot overrun it.
-        ByteArray buffer(std::max<std::uint32_t>(size, 4), 0);
-        calls_.QueryValueEx(key, valueKey_, &ignoredType, buffer.data(), &size);
-        const std::int32_t number = ToInt32(buffer.data());
-        return type == reg::kDword ? number : ReverseByteOrder(number);
-    }
-    default: {
-        ByteArray bytes(size, 0);
-        calls_.QueryValueEx(key, valueKey_, &ignoredType, bytes.data(), &size);
-        return bytes;
-    }
+        case reg::kSz:
+        case reg::kExpandSz:
+        case reg::kMultiSz: {
+            // The stored data less its last byte, normally the terminator; NULs
+            // inside, such as multi-string separators, stay.
+            std::string text(std::max<std::uint32_t>(size, 1), '\0');
+            calls_.QueryValueEx(key, valueKey_, &ignoredType, reinterpret_cast<std::uint8_t*>(text.data()), &size);
+            text.resize(text.size() - 1);
+            if (type == reg::kExpandSz) return ExpandEnvironmentText(text);
+            return text;
+        }
+        case reg::kDword:
+        case reg::kDwordBigEndian: {
+            // The size handed over is the stored one, as for every type; the
+            // buffer is widened so that an oversized value cannot overrun it.
+            ByteArray buffer(std::max<std::uint32_t>(size, 4), 0);
+            calls_.QueryValueEx(key, valueKey_, &ignoredType, buffer.data(), &size);
+            const std::int32_t number = ToInt32(buffer.data());
+            return type == reg::kDword ? number : ReverseByteOrder(number);
+        }
+        default: {
+            ByteArray bytes(size, 0);
+            calls_.QueryValueEx(key, valueKey_, &ignoredType, bytes.data(), &size);
+            return bytes;
+        }
     }
 }
 
@@ -89,53 +88,50 @@ void CRegistry::SetValue(const Variant& vValue) {
 
 std::int32_t CRegistry::StoreValue(RegKey key, const Variant& vValue) {
     switch (valueType_) {
-    case reg::kSz:
-    case reg::kExpandSz: {
-        const std::string text = VariantToText(vValue);
-        const std::uint32_t type = LooksExpandable(text) ? reg::kExpandSz : reg::kSz;
-        return calls_.SetValueEx(key, valueKey_, type,
-                                 reinterpret_cast<const std::uint8_t*>(text.c_str()),
-                                 static_cast<std::uint32_t>(text.size() + 1));
-    }
-    case reg::kBinary: {
-        const auto* bytes = std::get_if<ByteArray>(&vValue);
-        if (bytes == nullptr) {
-            // Raised bare; what it carries is what the runtime fills in for
-            // an error that names neither source nor description.
-            throw RaisedError(registry_error::kKeyOrValue, exeName_,
-                              "Application-defined or object-defined error");
+        case reg::kSz:
+        case reg::kExpandSz: {
+            const std::string text = VariantToText(vValue);
+            const std::uint32_t type = LooksExpandable(text) ? reg::kExpandSz : reg::kSz;
+            return calls_.SetValueEx(key, valueKey_, type, reinterpret_cast<const std::uint8_t*>(text.c_str()),
+                                     static_cast<std::uint32_t>(text.size() + 1));
         }
-        return calls_.SetValueEx(key, valueKey_, reg::kBinary, bytes->data(),
-                                 static_cast<std::uint32_t>(bytes->size()));
-    }
-    case reg::kDword:
-    case reg::kDwordBigEndian: {
-        // Big-endian is accepted as a request but stored in machine order.
-        std::int32_t number = 0;
-        if (const auto* small = std::get_if<std::int16_t>(&vValue)) {
-            number = *small;
-        } else if (const auto* large = std::get_if<std::int32_t>(&vValue)) {
-            number = *large;
-        } else {
-            return reg::kSuccess;
+        case reg::kBinary: {
+            const auto* bytes = std::get_if<ByteArray>(&vValue);
+            if (bytes == nullptr) {
+                // Raised bare; what it carries is what the runtime fills in for
+                // an error that names neither source nor description.
+                throw RaisedError(registry_error::kKeyOrValue, exeName_, "Application-defined or object-defined error");
+            }
+            return calls_.SetValueEx(key, valueKey_, reg::kBinary, bytes->data(),
+                                     static_cast<std::uint32_t>(bytes->size()));
         }
-        return calls_.SetValueEx(key, valueKey_, reg::kDword,
-                                 reinterpret_cast<const std::uint8_t*>(&number), sizeof number);
-    }
-    default:
-        return reg::kInvalidData;
+        case reg::kDword:
+        case reg::kDwordBigEndian: {
+            // Big-endian is accepted as a request but stored in machine order.
+            std::int32_t number = 0;
+            if (const auto* small = std::get_if<std::int16_t>(&vValue)) {
+                number = *small;
+            } else if (const auto* large = std::get_if<std::int32_t>(&vValue)) {
+                number = *large;
+            } else {
+                return reg::kSuccess;
+            }
+            return calls_.SetValueEx(key, valueKey_, reg::kDword, reinterpret_cast<const std::uint8_t*>(&number),
+                                     sizeof number);
+        }
+        default:
+            return reg::kInvalidData;
     }
 }
 
 std::string CRegistry::SetValueDescription(const Variant& vValue) const {
-    return "Failed to set registry value Key: '" + std::to_string(classKey_) + "',Section: '" +
-           sectionKey_ + "',Key: '" + valueKey_ + "' to value: '" + VariantToText(vValue) + "'";
+    return "Failed to set registry value Key: '" + std::to_string(classKey_) + "',Section: '" + sectionKey_ +
+           "',Key: '" + valueKey_ + "' to value: '" + VariantToText(vValue) + "'";
 }
 
 std::int32_t CRegistry::ReverseByteOrder(std::int32_t value) {
     const auto bits = static_cast<std::uint32_t>(value);
-    return static_cast<std::int32_t>((bits >> 24) | ((bits >> 8) & 0xFF00u) |
-                                     ((bits << 8) & 0xFF0000u) | (bits << 24));
+    return static_cast<std::int32_t>((bits >> 24) | ((bits >> 8) & 0xFF00u) | ((bits << 8) & 0xFF0000u) | (bits << 24));
 }
 
 std::string CRegistry::ExpandEnvironmentText(const std::string& text) {

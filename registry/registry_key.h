@@ -12,8 +12,7 @@ public:
     // operations that never look at their open's status do.
     enum class Close { IfOpened, Always };
 
-    explicit RegistryKey(RegistryCalls& calls, Close when = Close::IfOpened) noexcept
-        : calls_(calls), when_(when) {}
+    explicit RegistryKey(RegistryCalls& calls, Close when = Close::IfOpened) noexcept : calls_(calls), when_(when) {}
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
     ~RegistryKey() {

@@ -10,8 +10,7 @@
 namespace brakkis {
 
 using ByteArray = std::vector<std::uint8_t>;
-using Variant =
-    std::variant<std::monostate, std::string, std::int16_t, std::int32_t, ByteArray, double, bool>;
+using Variant = std::variant<std::monostate, std::string, std::int16_t, std::int32_t, ByteArray, double, bool>;
 
 // The text a value turns into when it is stored as text or quoted in an
 // error: text as is, numbers in decimal, empty as empty text, Booleans as

@@ -23,19 +23,24 @@ using win32::ScopedKernelHandle;
 
 std::int32_t NumberFor(DWORD error) {
     switch (error) {
-        case ERROR_FILE_NOT_FOUND: return errnum::kFileNotFound;
+        case ERROR_FILE_NOT_FOUND:
+            return errnum::kFileNotFound;
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_NAME:
         case ERROR_BAD_PATHNAME:
-        case ERROR_DIRECTORY: return errnum::kPathNotFound;
+        case ERROR_DIRECTORY:
+            return errnum::kPathNotFound;
         case ERROR_ALREADY_EXISTS:
-        case ERROR_FILE_EXISTS: return errnum::kFileAlreadyExists;
+        case ERROR_FILE_EXISTS:
+            return errnum::kFileAlreadyExists;
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
         case ERROR_WRITE_PROTECT:
-        case ERROR_DIR_NOT_EMPTY: return errnum::kPermissionDenied;
-        default: return errnum::kInvalidCall;  // ERROR_NOT_SAME_DEVICE among them
+        case ERROR_DIR_NOT_EMPTY:
+            return errnum::kPermissionDenied;
+        default:
+            return errnum::kInvalidCall;  // ERROR_NOT_SAME_DEVICE among them
     }
 }
 
@@ -115,8 +120,9 @@ bool HasReadOnlyEntry(const std::string& folder) {
     ListFolder(folder, entries);
     for (const WIN32_FIND_DATAA& entry : entries) {
         if (IsLink(entry.dwFileAttributes)) continue;
-        const bool readOnly = IsFolder(entry.dwFileAttributes) ? HasReadOnlyEntry(Join(folder, entry.cFileName))
-                                                               : (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        const bool readOnly = IsFolder(entry.dwFileAttributes)
+                                  ? HasReadOnlyEntry(Join(folder, entry.cFileName))
+                                  : (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
         if (readOnly) return true;
     }
     return false;
@@ -253,7 +259,8 @@ public:
     // folders; taking one away (deleting) is the files' own right. Any call
     // that fails leaves the answer yes: only a certain no may stop a player.
     bool FolderWritable(const std::string& path) override {
-        const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+        const SECURITY_INFORMATION parts =
+            OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
         DWORD size = 0;
         ::GetFileSecurityA(TrimFolder(path).c_str(), parts, nullptr, 0, &size);
         std::vector<char> descriptor(size);
@@ -326,11 +333,13 @@ public:
     void DeleteFile(const std::string& path) override {
         const auto [folder, pattern] = Split(path);
         if (!IsFolder(folder)) RaiseFileError(errnum::kPathNotFound);
-        const std::vector<std::string> names = pattern.empty() ? std::vector<std::string>{} : MatchingFiles(folder, pattern);
+        const std::vector<std::string> names =
+            pattern.empty() ? std::vector<std::string>{} : MatchingFiles(folder, pattern);
         if (names.empty()) RaiseFileError(errnum::kFileNotFound);
         std::int32_t firstFailure = 0;
         for (const std::string& name : names) {
-            if (!::DeleteFileA(Join(folder, name).c_str()) && firstFailure == 0) firstFailure = NumberFor(::GetLastError());
+            if (!::DeleteFileA(Join(folder, name).c_str()) && firstFailure == 0)
+                firstFailure = NumberFor(::GetLastError());
         }
         if (firstFailure != 0) RaiseFileError(firstFailure);
     }
@@ -353,7 +362,8 @@ public:
 
         if (mode == IOMode::ForReading) {
             ScopedKernelHandle file(::CreateFileA(target.c_str(), GENERIC_READ, share, nullptr,
-                                                  existing ? OPEN_EXISTING : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                                  existing ? OPEN_EXISTING : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                  nullptr));
             if (!file) RaiseLastError();
             return std::make_unique<ReadStream>(std::move(file));
         }
@@ -369,8 +379,8 @@ public:
             keepAttributes = existing->dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         }
         const std::string temp = target + kPendingWriteSuffix;
-        ScopedKernelHandle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+        ScopedKernelHandle file(
+            ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) RaiseLastError();
         return std::make_unique<WriteStream>(std::move(file), temp, target, keepAttributes);
     }

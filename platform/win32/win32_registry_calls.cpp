@@ -26,52 +26,46 @@ private:
 
 }  // namespace
 
-std::int32_t Win32RegistryCalls::OpenKeyEx(RegKey parent, const std::string& subKey,
-                                           std::uint32_t options, std::uint32_t access,
-                                           RegKey* result) {
+std::int32_t Win32RegistryCalls::OpenKeyEx(RegKey parent, const std::string& subKey, std::uint32_t options,
+                                           std::uint32_t access, RegKey* result) {
     HKEY opened = nullptr;
     const LONG status = ::RegOpenKeyExA(ToHkey(parent), subKey.c_str(), options, access, &opened);
     *result = FromHkey(opened);
     return status;
 }
 
-std::int32_t Win32RegistryCalls::OpenKey(RegKey parent, const std::string& subKey,
-                                         RegKey* result) {
+std::int32_t Win32RegistryCalls::OpenKey(RegKey parent, const std::string& subKey, RegKey* result) {
     HKEY opened = nullptr;
     const LONG status = ::RegOpenKeyA(ToHkey(parent), subKey.c_str(), &opened);
     *result = FromHkey(opened);
     return status;
 }
 
-std::int32_t Win32RegistryCalls::CreateKeyEx(RegKey parent, const std::string& subKey,
-                                             std::uint32_t options, std::uint32_t access,
-                                             RegKey* result, std::uint32_t* disposition) {
+std::int32_t Win32RegistryCalls::CreateKeyEx(RegKey parent, const std::string& subKey, std::uint32_t options,
+                                             std::uint32_t access, RegKey* result, std::uint32_t* disposition) {
     // Default security, spelled as an all-zero record rather than a null
     // pointer, the way the registry class has always asked for it.
     SECURITY_ATTRIBUTES security{};
     char noClass[1] = "";
     HKEY created = nullptr;
     DwordOut createdOrOpened(disposition);
-    const LONG status = ::RegCreateKeyExA(ToHkey(parent), subKey.c_str(), 0, noClass, options,
-                                          access, &security, &created, createdOrOpened.Get());
+    const LONG status = ::RegCreateKeyExA(ToHkey(parent), subKey.c_str(), 0, noClass, options, access, &security,
+                                          &created, createdOrOpened.Get());
     *result = FromHkey(created);
     return status;
 }
 
 std::int32_t Win32RegistryCalls::CloseKey(RegKey key) { return ::RegCloseKey(ToHkey(key)); }
 
-std::int32_t Win32RegistryCalls::QueryValueEx(RegKey key, const std::string& name,
-                                              std::uint32_t* type, std::uint8_t* data,
-                                              std::uint32_t* size) {
+std::int32_t Win32RegistryCalls::QueryValueEx(RegKey key, const std::string& name, std::uint32_t* type,
+                                              std::uint8_t* data, std::uint32_t* size) {
     DwordOut typeOut(type);
     DwordOut sizeOut(size);
-    return ::RegQueryValueExA(ToHkey(key), name.c_str(), nullptr, typeOut.Get(), data,
-                              sizeOut.Get());
+    return ::RegQueryValueExA(ToHkey(key), name.c_str(), nullptr, typeOut.Get(), data, sizeOut.Get());
 }
 
-std::int32_t Win32RegistryCalls::SetValueEx(RegKey key, const std::string& name,
-                                            std::uint32_t type, const std::uint8_t* data,
-                                            std::uint32_t size) {
+std::int32_t Win32RegistryCalls::SetValueEx(RegKey key, const std::string& name, std::uint32_t type,
+                                            const std::uint8_t* data, std::uint32_t size) {
     return ::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data, size);
 }
 
@@ -91,25 +85,20 @@ std::int32_t Win32RegistryCalls::QueryInfoKey(RegKey key, std::uint32_t* maxValu
     DWORD maxValueLength = 0, securityDescriptor = 0;
     FILETIME lastWrite{};
     DwordOut longestName(maxValueNameLength);
-    return ::RegQueryInfoKeyA(ToHkey(key), noClass, &classLength, nullptr, &subKeys,
-                              &maxSubKeyLength, &maxClassLength, &values, longestName.Get(),
-                              &maxValueLength, &securityDescriptor, &lastWrite);
+    return ::RegQueryInfoKeyA(ToHkey(key), noClass, &classLength, nullptr, &subKeys, &maxSubKeyLength, &maxClassLength,
+                              &values, longestName.Get(), &maxValueLength, &securityDescriptor, &lastWrite);
 }
 
-std::int32_t Win32RegistryCalls::EnumValue(RegKey key, std::uint32_t index, char* name,
-                                           std::uint32_t* nameLength) {
+std::int32_t Win32RegistryCalls::EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameLength) {
     DwordOut length(nameLength);
-    return ::RegEnumValueA(ToHkey(key), index, name, length.Get(), nullptr, nullptr, nullptr,
-                           nullptr);
+    return ::RegEnumValueA(ToHkey(key), index, name, length.Get(), nullptr, nullptr, nullptr, nullptr);
 }
 
-std::int32_t Win32RegistryCalls::EnumKey(RegKey key, std::uint32_t index, char* name,
-                                         std::uint32_t nameSize) {
+std::int32_t Win32RegistryCalls::EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t nameSize) {
     return ::RegEnumKeyA(ToHkey(key), index, name, nameSize);
 }
 
-std::uint32_t Win32RegistryCalls::ExpandEnvironmentStrings(const std::string& source,
-                                                           char* destination,
+std::uint32_t Win32RegistryCalls::ExpandEnvironmentStrings(const std::string& source, char* destination,
                                                            std::uint32_t size) {
     return ::ExpandEnvironmentStringsA(source.c_str(), destination, size);
 }

@@ -14,11 +14,11 @@ namespace {
 [[noreturn]] void RaiseLastError(const char* call) {
     const DWORD code = ::GetLastError();
     char text[512];
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                    text, sizeof text, nullptr);
+    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                    sizeof text, nullptr);
     while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n')) --length;
-    std::string description = length > 0 ? std::string(text, length)
-                                         : std::string(call) + " failed with error " + std::to_string(code);
+    std::string description =
+        length > 0 ? std::string(text, length) : std::string(call) + " failed with error " + std::to_string(code);
     throw RaisedError(static_cast<std::int32_t>(HRESULT_FROM_WIN32(code)), "Shell", description);
 }
 
@@ -59,8 +59,7 @@ public:
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = static_cast<WORD>(windowStyle);
         PROCESS_INFORMATION started{};
-        if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &started)) {
+        if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
             RaiseLastError("CreateProcess");
         }
         win32::ScopedKernelHandle process(started.hProcess);

@@ -13,8 +13,8 @@ public:
         return reinterpret_cast<WindowHandle>(::FindWindowA(nullptr, title.c_str()));
     }
 
-    bool SetWindowPos(WindowHandle hwnd, WindowHandle insertAfter, std::int32_t x, std::int32_t y,
-                      std::int32_t cx, std::int32_t cy, std::uint32_t flags) override {
+    bool SetWindowPos(WindowHandle hwnd, WindowHandle insertAfter, std::int32_t x, std::int32_t y, std::int32_t cx,
+                      std::int32_t cy, std::uint32_t flags) override {
         return ::SetWindowPos(ToHwnd(hwnd), ToHwnd(insertAfter), x, y, cx, cy, flags) != FALSE;
     }
 

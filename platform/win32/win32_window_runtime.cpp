@@ -57,9 +57,9 @@ POINT CentredOrigin(int width, int height) {
 }
 
 win32::ScopedIcon LoadWindowIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
-    return win32::ScopedIcon(static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(BRAKKIS_WINDOW_ICON),
-                                                              IMAGE_ICON, ::GetSystemMetrics(widthMetric),
-                                                              ::GetSystemMetrics(heightMetric), 0)));
+    return win32::ScopedIcon(
+        static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(BRAKKIS_WINDOW_ICON), IMAGE_ICON,
+                                        ::GetSystemMetrics(widthMetric), ::GetSystemMetrics(heightMetric), 0)));
 }
 
 // The picture's own pixel size, whatever the client's: it is never scaled.
@@ -101,8 +101,8 @@ struct Win32WindowRuntime::Window {
     win32::ScopedIcon smallIcon = LoadWindowIcon(instance, SM_CXSMICON, SM_CYSMICON);
     // A DIB section keeps the picture's exact colours on any display depth,
     // so the key colour still matches the magenta of the picture.
-    win32::ScopedGdiObject picture{::LoadImageA(instance, MAKEINTRESOURCEA(BRAKKIS_SPLASH_BITMAP), IMAGE_BITMAP, 0,
-                                                0, LR_CREATEDIBSECTION)};
+    win32::ScopedGdiObject picture{
+        ::LoadImageA(instance, MAKEINTRESOURCEA(BRAKKIS_SPLASH_BITMAP), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)};
 
     ~Window() {
         form = nullptr;  // a window torn down with the runtime is not an unload
@@ -142,8 +142,8 @@ struct Win32WindowRuntime::Window {
         const POINT origin = CentredOrigin(width, height);
         // The empty title keeps the launcher out of every search for the
         // game's windows by title.
-        hwnd = ::CreateWindowExA(exStyle, kClassName, "", style, origin.x, origin.y, width, height, nullptr,
-                                 nullptr, instance, this);
+        hwnd = ::CreateWindowExA(exStyle, kClassName, "", style, origin.x, origin.y, width, height, nullptr, nullptr,
+                                 instance, this);
         return hwnd != nullptr;
     }
 
@@ -156,61 +156,61 @@ struct Win32WindowRuntime::Window {
 
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
-        case WM_TIMER:
-            // Ticks may arrive nested, inside a message box or a waiting Run
-            // that a tick or the load handler is in; the form expects that.
-            if (wParam == kWatchTimer && form && !unloaded) Guarded([&] { form->OnTick(); });
-            return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            const HDC dc = ::BeginPaint(hwnd, &ps);
-            // Where the picture does not reach (a client grown by a high
-            // DPI), the class brush's magenta shows, which the key hides too.
-            if (dc && picture) PaintPicture(dc, static_cast<HBITMAP>(picture.Get()));
-            ::EndPaint(hwnd, &ps);
-            return 0;
-        }
-        case WM_WINDOWPOSCHANGING: {
-            // The splash opens centred, as designed: start-up's placement
-            // call is there to make it topmost and also moves it to the
-            // corner, so the design position is applied when the window is
-            // first shown, after that call. Later shows keep the position.
-            auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-            if ((pos->flags & SWP_SHOWWINDOW) && !shownOnce) {
-                shownOnce = true;
-                RECT frame{};
-                ::GetWindowRect(hwnd, &frame);
-                const int width = (pos->flags & SWP_NOSIZE) ? frame.right - frame.left : pos->cx;
-                const int height = (pos->flags & SWP_NOSIZE) ? frame.bottom - frame.top : pos->cy;
-                const POINT origin = CentredOrigin(width, height);
-                pos->x = origin.x;
-                pos->y = origin.y;
-                pos->flags &= ~SWP_NOMOVE;
+            case WM_TIMER:
+                // Ticks may arrive nested, inside a message box or a waiting Run
+                // that a tick or the load handler is in; the form expects that.
+                if (wParam == kWatchTimer && form && !unloaded) Guarded([&] { form->OnTick(); });
+                return 0;
+            case WM_PAINT: {
+                PAINTSTRUCT ps;
+                const HDC dc = ::BeginPaint(hwnd, &ps);
+                // Where the picture does not reach (a client grown by a high
+                // DPI), the class brush's magenta shows, which the key hides too.
+                if (dc && picture) PaintPicture(dc, static_cast<HBITMAP>(picture.Get()));
+                ::EndPaint(hwnd, &ps);
+                return 0;
             }
-            return ::DefWindowProcA(hwnd, message, wParam, lParam);
-        }
-        case WM_CLOSE:
-            Unload();
-            return 0;
-        case WM_QUERYENDSESSION:
-            return TRUE;
-        case WM_ENDSESSION:
-            // The process may be ended as soon as this returns, so the
-            // player's files are put back now, not on a later message.
-            if (wParam) Unload();
-            return 0;
-        case WM_DESTROY:
-            ::KillTimer(hwnd, kWatchTimer);
-            if (form) ::PostQuitMessage(0);
-            return 0;
-        case WM_NCDESTROY: {
-            const LRESULT result = ::DefWindowProcA(hwnd, message, wParam, lParam);
-            ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-            hwnd = nullptr;
-            return result;
-        }
-        default:
-            return ::DefWindowProcA(hwnd, message, wParam, lParam);
+            case WM_WINDOWPOSCHANGING: {
+                // The splash opens centred, as designed: start-up's placement
+                // call is there to make it topmost and also moves it to the
+                // corner, so the design position is applied when the window is
+                // first shown, after that call. Later shows keep the position.
+                auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+                if ((pos->flags & SWP_SHOWWINDOW) && !shownOnce) {
+                    shownOnce = true;
+                    RECT frame{};
+                    ::GetWindowRect(hwnd, &frame);
+                    const int width = (pos->flags & SWP_NOSIZE) ? frame.right - frame.left : pos->cx;
+                    const int height = (pos->flags & SWP_NOSIZE) ? frame.bottom - frame.top : pos->cy;
+                    const POINT origin = CentredOrigin(width, height);
+                    pos->x = origin.x;
+                    pos->y = origin.y;
+                    pos->flags &= ~SWP_NOMOVE;
+                }
+                return ::DefWindowProcA(hwnd, message, wParam, lParam);
+            }
+            case WM_CLOSE:
+                Unload();
+                return 0;
+            case WM_QUERYENDSESSION:
+                return TRUE;
+            case WM_ENDSESSION:
+                // The process may be ended as soon as this returns, so the
+                // player's files are put back now, not on a later message.
+                if (wParam) Unload();
+                return 0;
+            case WM_DESTROY:
+                ::KillTimer(hwnd, kWatchTimer);
+                if (form) ::PostQuitMessage(0);
+                return 0;
+            case WM_NCDESTROY: {
+                const LRESULT result = ::DefWindowProcA(hwnd, message, wParam, lParam);
+                ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+                hwnd = nullptr;
+                return result;
+            }
+            default:
+                return ::DefWindowProcA(hwnd, message, wParam, lParam);
         }
     }
 

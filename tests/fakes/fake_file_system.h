@@ -21,7 +21,8 @@ namespace brakkis::fakes {
 
 inline std::pair<std::string, std::string> SplitPath(const std::string& path) {
     const auto at = path.rfind('\\');
-    return at == std::string::npos ? std::pair{std::string(), path} : std::pair{path.substr(0, at), path.substr(at + 1)};
+    return at == std::string::npos ? std::pair{std::string(), path}
+                                   : std::pair{path.substr(0, at), path.substr(at + 1)};
 }
 
 inline std::string Trimmed(std::string path) {
@@ -83,7 +84,8 @@ struct FakeDisk {
         std::vector<std::string> found;
         for (const auto& [one, entry] : entries) {
             const auto [parent, name] = SplitPath(one);
-            if (!entry.folder && !pattern.empty() && ascii::EqualNoCase(parent, folder) && path_names::NameMatches(pattern, name)) {
+            if (!entry.folder && !pattern.empty() && ascii::EqualNoCase(parent, folder) &&
+                path_names::NameMatches(pattern, name)) {
                 found.push_back(one);
             }
         }
@@ -95,7 +97,8 @@ struct FakeDisk {
 // in the pending-write file, which Close renames over the target.
 class FakeStream final : public TextStream {
 public:
-    FakeStream(FakeDisk& disk, std::string target, bool writing) : disk_(disk), target_(std::move(target)), writing_(writing) {
+    FakeStream(FakeDisk& disk, std::string target, bool writing)
+        : disk_(disk), target_(std::move(target)), writing_(writing) {
         if (writing_) disk_.entries[Pending()] = {};
     }
     ~FakeStream() override {
@@ -129,7 +132,9 @@ public:
         disk_.Announce("FileExists " + path);
         return disk_.IsFolder(SplitPath(path).first) && !disk_.Matching(path).empty();
     }
-    bool FolderExists(const std::string& path) override { return disk_.Announce("FolderExists " + path), disk_.IsFolder(path); }
+    bool FolderExists(const std::string& path) override {
+        return disk_.Announce("FolderExists " + path), disk_.IsFolder(path);
+    }
     bool FolderWritable(const std::string& path) override {
         disk_.Announce("FolderWritable " + path);
         return !disk_.Has(path) || !disk_.Find(path)->second.readOnly;
@@ -146,21 +151,26 @@ public:
         FailUnless(disk_.Has(path) && disk_.Find(path)->second.folder, errnum::kPathNotFound);
         const std::string folder = disk_.Find(path)->first;
         for (const auto& [one, entry] : disk_.entries) {
-            if (one == folder || ascii::StartsWithNoCase(one, folder + "\\")) FailUnless(force || !entry.readOnly, errnum::kPermissionDenied);
+            if (one == folder || ascii::StartsWithNoCase(one, folder + "\\"))
+                FailUnless(force || !entry.readOnly, errnum::kPermissionDenied);
         }
-        std::erase_if(disk_.entries, [&](const auto& e) { return e.first == folder || ascii::StartsWithNoCase(e.first, folder + "\\"); });
+        std::erase_if(disk_.entries, [&](const auto& e) {
+            return e.first == folder || ascii::StartsWithNoCase(e.first, folder + "\\");
+        });
     }
     // Every file it can; a name already taken is never overwritten.
     void MoveFile(const std::string& source, const std::string& destination) override {
         disk_.Announce("MoveFile " + source);
         const std::vector<std::string> paths = disk_.Matching(source);
         FailUnless(!paths.empty(), errnum::kFileNotFound);
-        const bool intoFolder = path_names::EndsWithSeparator(destination) || path_names::HasWildcard(SplitPath(source).second);
+        const bool intoFolder =
+            path_names::EndsWithSeparator(destination) || path_names::HasWildcard(SplitPath(source).second);
         const std::string folder = intoFolder ? Trimmed(destination) : SplitPath(destination).first;
         FailUnless(disk_.IsFolder(folder), errnum::kPathNotFound);
         bool taken = false;
         for (const std::string& path : paths) {
-            const std::string target = folder + "\\" + (intoFolder ? SplitPath(path).second : SplitPath(destination).second);
+            const std::string target =
+                folder + "\\" + (intoFolder ? SplitPath(path).second : SplitPath(destination).second);
             if (disk_.Has(target)) {
                 taken = true;
             } else {
@@ -184,7 +194,8 @@ public:
         }
         FailUnless(!refused, errnum::kPermissionDenied);
     }
-    std::unique_ptr<TextStream> OpenTextFile(const std::string& path, IOMode mode, bool create, TextFormat format) override {
+    std::unique_ptr<TextStream> OpenTextFile(const std::string& path, IOMode mode, bool create,
+                                             TextFormat format) override {
         disk_.Announce("OpenTextFile " + path);
         const auto [folder, name] = SplitPath(path);
         FailUnless(format == TextFormat::Ascii && !path_names::HasWildcard(name), errnum::kInvalidCall);

@@ -134,7 +134,8 @@ public:
                 // at once, not a burst of the missed ones.
                 nextTick_ = std::max(due + kTimerMs, now_);
             } else {
-                const std::uint64_t next = events_.empty() ? nextTick_ : std::min(nextTick_, events_.begin()->first.first);
+                const std::uint64_t next =
+                    events_.empty() ? nextTick_ : std::min(nextTick_, events_.begin()->first.first);
                 Advance(std::min(next, untilMs) - now_);
             }
         }
@@ -151,7 +152,8 @@ public:
     }
     void SetVisible(bool visible) override {
         SimWindow* w = Window(formHwnd);
-        if (w && visible && w->keyAtFirstShow < 0) w->keyAtFirstShow = (w->layeredFlags & win::kLwaColorKey) ? w->layeredKey : 0;
+        if (w && visible && w->keyAtFirstShow < 0)
+            w->keyAtFirstShow = (w->layeredFlags & win::kLwaColorKey) ? w->layeredKey : 0;
         if (w) w->visible = visible;
     }
     bool Visible() override { return Window(formHwnd) && Window(formHwnd)->visible; }
@@ -186,7 +188,8 @@ public:
         return Window(hwnd) && index == win::kGwlExStyle ? std::exchange(Window(hwnd)->exStyle, value) : 0;
     }
     // The system refuses attributes for a window that is not layered.
-    bool SetLayeredWindowAttributes(WindowHandle hwnd, std::uint32_t key, std::uint8_t alpha, std::uint32_t flags) override {
+    bool SetLayeredWindowAttributes(WindowHandle hwnd, std::uint32_t key, std::uint8_t alpha,
+                                    std::uint32_t flags) override {
         SimWindow* w = Window(hwnd);
         if (!w || !(w->exStyle & win::kWsExLayered)) return false;
         w->layeredKey = key, w->layeredAlpha = alpha, w->layeredFlags = flags;
@@ -195,7 +198,8 @@ public:
     // A fixed, recognisable palette: index 15 (button face) is the classic grey.
     std::uint32_t GetSysColor(std::int32_t index) override { return index == 15 ? 0x00F0F0F0u : 0x00010101u * index; }
     bool ReleaseCapture() override { return calls.push_back("ReleaseCapture"), true; }
-    std::intptr_t SendMessage(WindowHandle hwnd, std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override {
+    std::intptr_t SendMessage(WindowHandle hwnd, std::uint32_t message, std::intptr_t wParam,
+                              std::intptr_t lParam) override {
         calls.push_back("SendMessage " + std::to_string(message) + " " + std::to_string(wParam) + " " +
                         std::to_string(lParam) + " to " + std::to_string(hwnd));
         return 0;

@@ -34,15 +34,41 @@ struct Folder {
 };
 
 TEST(GameFiles, StagingShowsTheGameOnlyTheModsNamesAndRestoreBringsEveryFileHome) {
-    const std::vector<std::string> shown = {
-        "UnrealTournament.int", "Brakkis.ini", "OpenGlDrv.ini", "DefUser.ini", "Running.ini", "mplaynow.ini",
-        "UnrealEd.ini", "UnrealTournament.ini", "BRAKKIS.int", "UBrowser.int", "soldierskins_Brakkis.int",
-        "soldierskins_BrakkisSkull.int", "SoldierSkins.Int", "Botpack.Int", "UTMenu.Int", "UnrealShare.Int",
-        "WinDrv.Int", "D3DDrv.Int", "Core.Int", "Editor.Int", "Galaxy.Int", "GlideDrv.Int", "OpenGlDrv.Int",
-        "SoftDrv.Int", "Window.Int", "UWeb.Int", "UMenu.Int", "SGLDrv.Int", "MeTaLDrv.Int", "Engine.int", "Setup.Int",
-        "Startup.Int"};
+    const std::vector<std::string> shown = {"UnrealTournament.int",
+                                            "Brakkis.ini",
+                                            "OpenGlDrv.ini",
+                                            "DefUser.ini",
+                                            "Running.ini",
+                                            "mplaynow.ini",
+                                            "UnrealEd.ini",
+                                            "UnrealTournament.ini",
+                                            "BRAKKIS.int",
+                                            "UBrowser.int",
+                                            "soldierskins_Brakkis.int",
+                                            "soldierskins_BrakkisSkull.int",
+                                            "SoldierSkins.Int",
+                                            "Botpack.Int",
+                                            "UTMenu.Int",
+                                            "UnrealShare.Int",
+                                            "WinDrv.Int",
+                                            "D3DDrv.Int",
+                                            "Core.Int",
+                                            "Editor.Int",
+                                            "Galaxy.Int",
+                                            "GlideDrv.Int",
+                                            "OpenGlDrv.Int",
+                                            "SoftDrv.Int",
+                                            "Window.Int",
+                                            "UWeb.Int",
+                                            "UMenu.Int",
+                                            "SGLDrv.Int",
+                                            "MeTaLDrv.Int",
+                                            "Engine.int",
+                                            "Setup.Int",
+                                            "Startup.Int"};
     Files installed = sample::InstallationFiles();
-    for (const char* name : {"OpenGlDrv.ini", "running.ini", "MPlayNow.ini", "GlideDrv.int", "SGLDrv.int", "MeTaLDrv.int"}) {
+    for (const char* name :
+         {"OpenGlDrv.ini", "running.ini", "MPlayNow.ini", "GlideDrv.int", "SGLDrv.int", "MeTaLDrv.int"}) {
         installed[name] = name;
     }
     Folder folder(installed);
@@ -50,7 +76,8 @@ TEST(GameFiles, StagingShowsTheGameOnlyTheModsNamesAndRestoreBringsEveryFileHome
     Files staged{{"Brakkis_Temp\\", ""}};
     for (const auto& [name, bytes] : installed) {
         const bool config = name.find('\\') == std::string::npos && (name.ends_with(".ini") || name.ends_with(".int"));
-        const bool visible = std::any_of(shown.begin(), shown.end(), [&](auto& v) { return ascii::EqualNoCase(v, name); });
+        const bool visible =
+            std::any_of(shown.begin(), shown.end(), [&](auto& v) { return ascii::EqualNoCase(v, name); });
         staged[config && !visible ? "Brakkis_Temp\\" + name : name] = name == "UnrealTournament.int" ? kModInt : bytes;
     }
     for (int twice = 0; twice < 2; ++twice) {  // a second time finds nothing new to hide or bring
@@ -69,8 +96,10 @@ TEST(GameFiles, StagingShowsTheGameOnlyTheModsNamesAndRestoreBringsEveryFileHome
 TEST(GameFiles, RestoreKeepsEveryCopyAndTheBackupOnlyWhileItHoldsOne) {
     const Files game{{"UnrealTournament.int", kGameInt}, {"User.ini", "new"}};
     const Files kept{{"Brakkis_Temp\\", ""}, {"UnrealTournament.int", kGameInt}, {"User.ini", "new"}};
-    const std::pair<Files, Files> cases[] = {  // what an earlier run left ("-": a file gone), and the result
-        {{{"Brakkis_Temp\\crash.log", "log"}, {"Brakkis_Temp\\old\\Core.int", "x"}, {"Brakkis_Temp\\Saved.int\\", ""}}, game},
+    const std::pair<Files, Files> cases[] = {
+        // what an earlier run left ("-": a file gone), and the result
+        {{{"Brakkis_Temp\\crash.log", "log"}, {"Brakkis_Temp\\old\\Core.int", "x"}, {"Brakkis_Temp\\Saved.int\\", ""}},
+         game},
         {{{"Brakkis_Temp\\User.ini", "old"}}, {{"Brakkis_Temp\\User.ini", "old"}}},
         // A read-only file is not forced away, and keeps the folder.
         {{{"Brakkis_Temp\\crash.log", "read-only"}}, {{"Brakkis_Temp\\crash.log", "read-only"}}},
@@ -84,9 +113,12 @@ TEST(GameFiles, RestoreKeepsEveryCopyAndTheBackupOnlyWhileItHoldsOne) {
     for (auto [left, expected] : cases) {
         Folder folder(game);
         for (const auto& [name, bytes] : left) {
-            if (bytes == "-") folder.disk.entries.erase(kGame + "\\" + name);
-            else if (name.ends_with('\\')) folder.disk.MakeFolder(kGame + "\\" + name);
-            else folder.disk.Put(kGame + "\\" + name, bytes, bytes == "read-only");
+            if (bytes == "-")
+                folder.disk.entries.erase(kGame + "\\" + name);
+            else if (name.ends_with('\\'))
+                folder.disk.MakeFolder(kGame + "\\" + name);
+            else
+                folder.disk.Put(kGame + "\\" + name, bytes, bytes == "read-only");
         }
         folder.game.RestoreGameFiles();
         if (expected.size() == 1 && expected.begin()->first.starts_with("Brakkis_Temp")) expected.merge(Files(kept));
@@ -130,7 +162,8 @@ TEST(GameFiles, RenderDeviceCarriesOverOrLeavesTheTargetAlone) {
     const struct {
         std::string source, target, expected;  // expected empty: the carry-over raises
     } cases[] = {
-        {"[E]\r\nGameRenderDevice=OpenGLDrv.OpenGLRenderDevice\r\n", "[E]\r\nGameRenderDevice=SoftDrv.SoftwareRenderDevice\r\n" + tail,
+        {"[E]\r\nGameRenderDevice=OpenGLDrv.OpenGLRenderDevice\r\n",
+         "[E]\r\nGameRenderDevice=SoftDrv.SoftwareRenderDevice\r\n" + tail,
          "[E]\r\nGameRenderDevice=OpenGLDrv.OpenGLRenderDevice\r\n" + tail},
         // Found in any case, copied in its own.
         {"gamerenderdevice=D3DDrv.D3DRenderDevice  \r\n", "\xEF\xBB\xBFGameRenderDevice=X\r\n",
@@ -139,8 +172,8 @@ TEST(GameFiles, RenderDeviceCarriesOverOrLeavesTheTargetAlone) {
         {"GameRenderDevice=New\r\n", "GameRenderDevice=Old\r\n;was GAMERENDERDEVICE=OLD once\r\n",
          "GameRenderDevice=New\r\n;was GameRenderDevice=New once\r\n"},
         {"[E]\r\nRenderDevice=None\r\n", "GameRenderDevice=Old\r\n", ""},  // no key in the source
-        {"GameRenderDevice=New\r\n", "[E]\r\nGameRenderDevice=Old", ""},    // no line end after it
-        {"GameRenderDevice=New\n", "GameRenderDevice=Old\r\n", ""},         // only CR LF ends the line
+        {"GameRenderDevice=New\r\n", "[E]\r\nGameRenderDevice=Old", ""},   // no line end after it
+        {"GameRenderDevice=New\n", "GameRenderDevice=Old\r\n", ""},        // only CR LF ends the line
     };
     for (const auto& c : cases) {
         Folder folder(Files{{"UnrealTournament.ini", c.source}, {"Brakkis.ini", c.target}});

@@ -13,10 +13,12 @@ constexpr const char* kVideo = "Unreal Tournament Video Configuration";
 constexpr const char* kRecovery = "Unreal Tournament Recovery Mode";
 const std::string kRunData = kGame + "\\Brakkis Isle.exe /silent";
 const std::string kGameExe = "\"" + kGame + "\\unrealtournament.exe\"";
-const std::string kEntry = kGameExe + " BrakkisEntry.unr INT=Brakkis.int INI=Brakkis.ini  USERINI=DefUser.ini LOG=Brakkis.log";
+const std::string kEntry =
+    kGameExe + " BrakkisEntry.unr INT=Brakkis.int INI=Brakkis.ini  USERINI=DefUser.ini LOG=Brakkis.log";
 
 // A window of the game that comes at one moment and goes at another.
-void Window(sim::SimMachine& m, const sim::SimProcess& game, const char* title, std::uint64_t from, std::uint64_t until) {
+void Window(sim::SimMachine& m, const sim::SimProcess& game, const char* title, std::uint64_t from,
+            std::uint64_t until) {
     m.At(from, [&m, title, pid = game.pid, until] {
         const WindowHandle hwnd = m.CreateWindow(title, true, pid);
         m.At(until, [&m, hwnd] { m.DestroyWindow(hwnd); });
@@ -78,10 +80,12 @@ TEST(Launcher, StartUpChoosesTheGameTheRepairOrToStayOut) {
         {"DM-Deck16", {}, kGameExe + "DM-Deck16" + passThrough, ours, "", true, true, kStaged},
         {"/silent extra", {}, kGameExe + "/silent extra" + passThrough, ours, "", true, true, kStaged},
         {"   ", {}, kGameExe + "   " + passThrough, ours, "", true, true, kStaged},  // blanks are not "no arguments"
-        {"\t/silent", {}, kGameExe + "\t/silent" + passThrough, ours, "", true, true, kStaged},  // only blanks are trimmed
+        {"\t/silent", {}, kGameExe + "\t/silent" + passThrough, ours, "", true, true, kStaged},  // only blanks are
+                                                                                                 // trimmed
         // The repair deletes its own text value wherever it is, and a value of another type nowhere.
-        {" /SiLeNt  ", [](LauncherRig& r) { OthersRun(r, false), r.SetRunValue(reg::kSz, kRunData, reg::kCurrentUser); },
-         "", none, "", true, false, kRestored},
+        {" /SiLeNt  ",
+         [](LauncherRig& r) { OthersRun(r, false), r.SetRunValue(reg::kSz, kRunData, reg::kCurrentUser); }, "", none,
+         "", true, false, kRestored},
         {"/SILENT", [](LauncherRig& r) { OthersRun(r, false, reg::kDword); }, "", ours, "", true, false, kRestored},
         // A standard user: the machine's key refuses the value, the user's own takes it.
         {"", [](LauncherRig& r) { r.registry.DenyWrites(reg::kLocalMachine); }, kEntry, "(none)|" + kRunData, "", true,
@@ -124,11 +128,16 @@ TEST(Launcher, StartUpChoosesTheGameTheRepairOrToStayOut) {
         EXPECT_EQ(c.command.empty() ? run.RunValue() + "|" + run.RunValue(reg::kCurrentUser) : values, c.values);
         const auto& boxes = run.machine.messageBoxes;
         const std::size_t head = c.box.find('|', c.box.find('|') + 1) + 1;
-        EXPECT_EQ(boxes.empty() ? "" : boxes[0].title + "|" + std::to_string(boxes[0].style) + "|", c.box.substr(0, head));
+        EXPECT_EQ(boxes.empty() ? "" : boxes[0].title + "|" + std::to_string(boxes[0].style) + "|",
+                  c.box.substr(0, head));
         EXPECT_NE((boxes.empty() ? std::string() : boxes[0].text).find(c.box.substr(head)), std::string::npos);
         EXPECT_EQ(std::tuple(run.machine.FormLoaded(), run.Visible(), run.machine.broughtToFront.size()),
                   std::tuple(c.loaded, c.visible, c.front));
-        EXPECT_EQ(Differences(c.left == kUntouched ? before : c.left == kRestored ? original : staged, run.Folder()), "");
+        EXPECT_EQ(Differences(c.left == kUntouched  ? before
+                              : c.left == kRestored ? original
+                                                    : staged,
+                              run.Folder()),
+                  "");
     }
 }
 
@@ -172,7 +181,10 @@ TEST(Launcher, TheWatchFollowsTheGamesWindowsUntilTheGameIsReallyGone) {
         {{{"Brakkis", 1000, 40000}}, 40050, false, {{900, true}, {12950, true}, {13050, false}}, 42000},
         {{{"Brakkis", 1000, 20000}, {kVideo, 20000, 25000}}, 25000, false, {{24000, false}, {30000, true}}, 0},
         {{{"Brakkis", 1000, 20000}, {kRecovery, 19000, 30000}, {"Brakkis", 35000, 50000}},
-         50000, false, {{25000, false}, {33000, true}}, 52000},
+         50000,
+         false,
+         {{25000, false}, {33000, true}},
+         52000},
         {{}, 100, false, {{30050, true}, {30150, false}}, 0},
         // Gone from the screen for 5 s while the game starts itself anew.
         {{{"Brakkis", 1000, 20000}, {"Brakkis", 25000, 35000, 2}}, 20000, true, {{24000, false}}, 37000},
@@ -243,7 +255,8 @@ TEST(Launcher, VideoSetupRestartsTheGameWithThePlayersDevice) {
         EXPECT_EQ(std::tuple(m.runs[1].command, m.runs[1].wait, m.runs[1].at / 100, m.sleeps),
                   std::tuple(kEntry, false, 250ull, std::vector<std::uint64_t>{12000, 3000}));
         EXPECT_FALSE(run.Visible());
-        EXPECT_NE(run.Folder().at("Brakkis.ini").find("GameRenderDevice=D3DDrv.D3DRenderDevice\r\n"), std::string::npos);
+        EXPECT_NE(run.Folder().at("Brakkis.ini").find("GameRenderDevice=D3DDrv.D3DRenderDevice\r\n"),
+                  std::string::npos);
     }
 }
 

@@ -22,7 +22,8 @@ TEST_F(RealLauncher, EntryAndPassThroughRunsShowTheGameItsFilesAndEndWithIt) {
         SCOPED_TRACE("arguments \"" + arguments + "\"");
         const std::string folder = Installation("main_window_ms=300\r\nexit_after_ms=3000\r\n");
         if (!arguments.empty()) {
-            std::ofstream(folder + "\\UnrealTournament.int", std::ios::binary) << Utf16(original_["UnrealTournament.int"]);
+            std::ofstream(folder + "\\UnrealTournament.int", std::ios::binary)
+                << Utf16(original_["UnrealTournament.int"]);
             original_ = Snapshot(folder);
         }
         ExpectEndedAndRestored(Start(folder, arguments), folder, 60000, original_);
@@ -67,7 +68,8 @@ TEST_F(RealLauncher, OneLauncherPerFolderThroughAVideoSetupRestart) {
     Files expected = original_;
     for (const auto& [name, old] : {std::pair{"UnrealTournament.ini", sample::kGameRenderDevice},
                                     std::pair{"Brakkis.ini", sample::kModRenderDevice}}) {
-        expected[name].replace(expected[name].find(old), std::string(old).size(), "GameRenderDevice=D3DDrv.D3DRenderDevice");
+        expected[name].replace(expected[name].find(old), std::string(old).size(),
+                               "GameRenderDevice=D3DDrv.D3DRenderDevice");
     }
     ExpectEndedAndRestored(launcher, folder, 90000, expected);
     const auto starts = standin::GameStarts(folder);
@@ -134,7 +136,8 @@ TEST_F(RealLauncher, AfterACrashTheRepairRestoresAndStaysHiddenWithoutAGame) {
 // The Win32 calls take the folder's name in the ANSI code page byte for byte.
 TEST_F(RealLauncher, TheRepairWorksInAFolderNamedInTheAnsiCodePage) {
     const std::string folder = Installation("") + "\\Spiele f\xFCr Brakkis \xE9";
-    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr) && ::CreateDirectoryA((folder + "\\Brakkis_Temp").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr) &&
+                ::CreateDirectoryA((folder + "\\Brakkis_Temp").c_str(), nullptr));
     ASSERT_TRUE(::CopyFileA(WindowsPath(BRAKKIS_LAUNCHER_EXE).c_str(), (folder + "\\Brakkis Isle.exe").c_str(), TRUE));
     const auto write = [](const std::string& path, const std::string& bytes) {
         ScopedKernelHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
@@ -153,7 +156,8 @@ TEST_F(RealLauncher, TheRepairWorksInAFolderNamedInTheAnsiCodePage) {
 // Another program holding a file without sharing it: that file stays where
 // it is, everything else is staged, and the next restore finishes the job.
 TEST(GameFilesOnWindows, AHeldFileWaitsWhereItIsForTheNextRoutine) {
-    const std::string folder = (fs::temp_directory_path() / ("brakkis-held-" + std::to_string(::GetCurrentProcessId()))).string();
+    const std::string folder =
+        (fs::temp_directory_path() / ("brakkis-held-" + std::to_string(::GetCurrentProcessId()))).string();
     sample::WriteInstallation(folder);
     const Files original = Snapshot(folder);
     const auto file = CreateWin32FileSystem();

@@ -1,7 +1,7 @@
 // The splash as a player sees it, read back from the screen over a desktop
 // of one known colour while the game starts, and what the exe carries.
-#include "platform/win32/window_resources.h"
 #include "platform/win32/win32_window_runtime.h"
+#include "platform/win32/window_resources.h"
 #include "tests/support/real_launcher.h"
 #include "tools/demo/screen_capture.h"
 
@@ -24,8 +24,8 @@ TEST_F(RealLauncher, TheSplashIsAKeyedTopmostBorderlessWindowShowingTheArtOverTh
     desktopClass.hbrBackground = ::CreateSolidBrush(RGB(0, 128, 128));  // the class's from here on
     desktopClass.lpszClassName = "BrakkisTestDesktop";
     ::RegisterClassA(&desktopClass);
-    const HWND desktop = ::CreateWindowExA(WS_EX_TOOLWINDOW, desktopClass.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0,
-                                           width, height, nullptr, nullptr, desktopClass.hInstance, nullptr);
+    const HWND desktop = ::CreateWindowExA(WS_EX_TOOLWINDOW, desktopClass.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0,
+                                           0, width, height, nullptr, nullptr, desktopClass.hInstance, nullptr);
     ::UpdateWindow(desktop);
     // The game opens its window late: Wine without a window manager stacks a
     // newly shown window of another process above every other, topmost or not.
@@ -45,8 +45,9 @@ TEST_F(RealLauncher, TheSplashIsAKeyedTopmostBorderlessWindowShowingTheArtOverTh
     EXPECT_EQ(::GetWindow(splash, GW_OWNER), nullptr);
     EXPECT_EQ(::GetWindowLongA(splash, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), 0);
     // An unowned tool window without the app-window style gets no taskbar button.
-    EXPECT_EQ(::GetWindowLongA(splash, GWL_EXSTYLE) & (WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_APPWINDOW),
-              WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
+    EXPECT_EQ(
+        ::GetWindowLongA(splash, GWL_EXSTYLE) & (WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_APPWINDOW),
+        WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
     COLORREF key = 0;
     DWORD flags = 0;
     EXPECT_TRUE(::GetLayeredWindowAttributes(splash, &key, nullptr, &flags) && key == RGB(255, 0, 255) &&
@@ -65,15 +66,19 @@ TEST_F(RealLauncher, TheSplashIsAKeyedTopmostBorderlessWindowShowingTheArtOverTh
     const int aroundWidth = around.right - around.left;
     std::vector<std::uint32_t> shot;
     long wrong = 0;
-    EXPECT_TRUE(WaitUntil([&] {
-        shot = screen::Capture(around), wrong = 0;
-        for (int y = 0; y < 710; ++y) {
-            for (int x = 0; x < 623; ++x) {
-                wrong += shot[(frame.top - around.top + y) * aroundWidth + frame.left - around.left + x] != picture(x, y);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            shot = screen::Capture(around), wrong = 0;
+            for (int y = 0; y < 710; ++y) {
+                for (int x = 0; x < 623; ++x) {
+                    wrong += shot[(frame.top - around.top + y) * aroundWidth + frame.left - around.left + x] !=
+                             picture(x, y);
+                }
             }
-        }
-        return wrong == 0;
-    }, 10s)) << wrong << " pixels differ";
+            return wrong == 0;
+        },
+        10s))
+        << wrong << " pixels differ";
     if (wrong == 0) screen::Save(shot, aroundWidth, WindowsPath(BRAKKIS_SPLASH_CAPTURE));
     ::DestroyWindow(desktop);
 }
@@ -91,7 +96,9 @@ TEST(TheExe, CarriesTheImagesTheVersionAndTheManifest) {
     };
     // The committed art: an uncompressed bitmap of 939 x 726 pixels of 24 bits, 78 % of it exactly the key colour.
     const std::string bmp = Art("splash.bmp"), ico = Art("brakkis.ico");
-    const auto field = [](const std::string& b, int at) { return *reinterpret_cast<const std::uint32_t*>(b.data() + at); };
+    const auto field = [](const std::string& b, int at) {
+        return *reinterpret_cast<const std::uint32_t*>(b.data() + at);
+    };
     EXPECT_EQ(std::vector<std::uint32_t>({static_cast<std::uint32_t>(bmp.size()), field(bmp, 18), field(bmp, 22),
                                           field(bmp, 28) & 0xFFFF, field(bmp, 30)}),
               std::vector<std::uint32_t>({2047374, 939, 726, 24, 0}));
@@ -100,7 +107,8 @@ TEST(TheExe, CarriesTheImagesTheVersionAndTheManifest) {
         for (int x = 0; x < 939; ++x) keyed += bmp.compare(54 + y * 2820 + 3 * x, 3, "\xFF\x00\xFF", 3) == 0;
     }
     EXPECT_NEAR(keyed / (939.0 * 726), 0.78, 0.01);
-    EXPECT_EQ(std::tuple(ico.size(), ico[6], ico[12]), std::tuple(68734u, '\x94', '\x18'));  // one 148-pixel image of 24 bits
+    EXPECT_EQ(std::tuple(ico.size(), ico[6], ico[12]),
+              std::tuple(68734u, '\x94', '\x18'));  // one 148-pixel image of 24 bits
     EXPECT_TRUE(resource(RT_BITMAP, BRAKKIS_SPLASH_BITMAP) == bmp.substr(14));
     const std::string group = resource(RT_GROUP_ICON, BRAKKIS_WINDOW_ICON);
     ASSERT_EQ(group.size(), 6u + 14u) << "one image";

@@ -27,7 +27,8 @@ TEST(CLayer, TheFirstWindowIsLayeredOnceAndTakesAColourKeyOrAnOpacityNeverBoth) 
         layer.SetOpacity(splash, static_cast<std::uint8_t>(a));
         ASSERT_EQ(layer.OpacityLevel(), static_cast<float>((a * 20000 + 255) / 510) / 100.0f) << "opacity " << a;
     }
-    EXPECT_EQ(std::tuple(w.layeredAlpha, w.layeredFlags, layer.OpacityLevel()), std::tuple(255, win::kLwaAlpha, 100.0f));
+    EXPECT_EQ(std::tuple(w.layeredAlpha, w.layeredFlags, layer.OpacityLevel()),
+              std::tuple(255, win::kLwaAlpha, 100.0f));
     layer.SetOpacity(splash, 0);
     EXPECT_TRUE(w.visible) << "fully transparent, but there";
     layer.SetInvisibleColorKey(splash, 0x00FF00FF);
@@ -54,9 +55,10 @@ TEST(CLayer, TheTaskbarButtonChangesAroundAHideAndADragReleasesTheCaptureFirst) 
     EXPECT_EQ(machine.Window(splash)->exStyle, kToolWindow);
     EXPECT_TRUE(machine.Window(splash)->visible);
     layer.MoveWindows(splash);
-    EXPECT_EQ(machine.calls, (std::vector<std::string>{"ShowWindow 0", "SetWindowLong -20", "ShowWindow 5", "ShowWindow 0",
-                                                        "SetWindowLong -20", "ShowWindow 5", "ReleaseCapture",
-                                                        "SendMessage 161 2 0 to " + std::to_string(splash)}));
+    EXPECT_EQ(machine.calls,
+              (std::vector<std::string>{"ShowWindow 0", "SetWindowLong -20", "ShowWindow 5", "ShowWindow 0",
+                                        "SetWindowLong -20", "ShowWindow 5", "ReleaseCapture",
+                                        "SendMessage 161 2 0 to " + std::to_string(splash)}));
 }
 
 }  // namespace

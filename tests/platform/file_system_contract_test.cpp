@@ -76,15 +76,22 @@ protected:
 };
 
 TEST_P(FileSystemContract, MovesPickFilesInAnyCaseKeepTheirSpellingAndNeverOverwrite) {
-    for (const char* name : {"a.ini", "B.INI", "c.Ini", "x.int", "notes.ini.bak", "readme.txt", "folder.ini\\"}) Put(name, name);
+    for (const char* name : {"a.ini", "B.INI", "c.Ini", "x.int", "notes.ini.bak", "readme.txt", "folder.ini\\"})
+        Put(name, name);
     Put("Brakkis_Temp\\b.ini", "older");
     EXPECT_EQ(ErrorOf([&] { Service().MoveFile(G("*.INI"), G("Brakkis_Temp\\")); }), errnum::kFileAlreadyExists);
     EXPECT_EQ(ErrorOf([&] { Service().MoveFile(G("*.in?"), G("Brakkis_Temp")); }), errnum::kFileAlreadyExists);
     Service().MoveFile(G("brakkis_temp\\A.INI"), G() + "\\");
     Service().MoveFile(G("README.TXT"), G("Brakkis_Temp\\Notes.txt"));
-    EXPECT_EQ(Differences({{"B.INI", "B.INI"}, {"Brakkis_Temp\\", ""}, {"Brakkis_Temp\\Notes.txt", "readme.txt"},
-                           {"Brakkis_Temp\\b.ini", "older"}, {"Brakkis_Temp\\c.Ini", "c.Ini"}, {"Brakkis_Temp\\x.int", "x.int"},
-                           {"a.ini", "a.ini"}, {"folder.ini\\", ""}, {"notes.ini.bak", "notes.ini.bak"}},
+    EXPECT_EQ(Differences({{"B.INI", "B.INI"},
+                           {"Brakkis_Temp\\", ""},
+                           {"Brakkis_Temp\\Notes.txt", "readme.txt"},
+                           {"Brakkis_Temp\\b.ini", "older"},
+                           {"Brakkis_Temp\\c.Ini", "c.Ini"},
+                           {"Brakkis_Temp\\x.int", "x.int"},
+                           {"a.ini", "a.ini"},
+                           {"folder.ini\\", ""},
+                           {"notes.ini.bak", "notes.ini.bak"}},
                           Now()),
               "");
 }
@@ -117,7 +124,9 @@ TEST_P(FileSystemContract, WhatCannotBeDoneFailsAndChangesNothing) {
     for (const char* path : {"brakkis_temp", "Brakkis_Temp\\", "a.ini", "Missing"}) {
         answers += Service().FolderExists(G(path)) ? '1' : '0';
     }
-    EXPECT_EQ(answers, "11000" "1100");
+    EXPECT_EQ(answers,
+              "11000"
+              "1100");
 }
 
 TEST_P(FileSystemContract, ReadOnlyFilesStopDeletionsButNotTheOthers) {
@@ -161,13 +170,16 @@ TEST_P(FileSystemContract, AWriteReplacesTheFileWholeOnlyAtClose) {
     for (int c = 0; c < 256; ++c) bytes += static_cast<char>(c);
     Put("Bytes.ini", bytes);
     EXPECT_EQ(Open("bytes.INI", IOMode::ForReading)->ReadAll(), bytes);
-    EXPECT_EQ(Differences({{"Bytes.ini", bytes}, {"Locked.ini", "mine"}, {"New.int", "made\r\n"}, {"UnrealTournament.int", "whole"}},
-                          Now()),
-              "");
+    EXPECT_EQ(
+        Differences(
+            {{"Bytes.ini", bytes}, {"Locked.ini", "mine"}, {"New.int", "made\r\n"}, {"UnrealTournament.int", "whole"}},
+            Now()),
+        "");
 }
 
 #ifdef _WIN32
-INSTANTIATE_TEST_SUITE_P(Adapters, FileSystemContract, ::testing::Values("Fake", "Win32"), [](auto& i) { return i.param; });
+INSTANTIATE_TEST_SUITE_P(Adapters, FileSystemContract, ::testing::Values("Fake", "Win32"),
+                         [](auto& i) { return i.param; });
 #else
 INSTANTIATE_TEST_SUITE_P(Adapters, FileSystemContract, ::testing::Values("Fake"), [](auto& i) { return i.param; });
 #endif

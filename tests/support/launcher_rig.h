@@ -11,11 +11,11 @@
 #include "platform/error.h"
 #include "platform/ports.h"
 #include "tests/fakes/fake_file_system.h"
-#include "tests/support/differences.h"
-#include "tests/fakes/sim_machine.h"
 #include "tests/fakes/fake_process_system.h"
-#include "tests/fakes/fake_window_tree.h"
 #include "tests/fakes/fake_registry.h"
+#include "tests/fakes/fake_window_tree.h"
+#include "tests/fakes/sim_machine.h"
+#include "tests/support/differences.h"
 #include "tools/sample-installation/sample_installation.h"
 
 namespace brakkis::testing {
@@ -44,7 +44,8 @@ struct LauncherRig {
         registry.OpenKeyEx(root, texts::kRunKey, 0, reg::kQueryValue, &key);
         if (registry.QueryValueEx(key, texts::kRunValueName, &type, nullptr, &size) == 0) {
             data.assign(size, '\0');
-            registry.QueryValueEx(key, texts::kRunValueName, &type, reinterpret_cast<std::uint8_t*>(data.data()), &size);
+            registry.QueryValueEx(key, texts::kRunValueName, &type, reinterpret_cast<std::uint8_t*>(data.data()),
+                                  &size);
             if (type == reg::kSz && !data.empty()) data.pop_back();
         }
         if (key) registry.CloseKey(key);
@@ -77,7 +78,13 @@ struct LauncherRig {
     sim::FakeWindowTree windowEnum;
     bool failFileSystem = false;
     bool failShell = false;
-    Ports ports{machine, machine, registry, machine, processes, windowEnum, machine,
+    Ports ports{machine,
+                machine,
+                registry,
+                machine,
+                processes,
+                windowEnum,
+                machine,
                 [this]() -> std::unique_ptr<FileSystem> {
                     if (failFileSystem) throw RaisedError(429, "Brakkis Isle", "ActiveX component can't create object");
                     return std::make_unique<fakes::FakeFileSystem>(disk);

@@ -21,8 +21,8 @@
 #include "platform/ascii_case.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
-#include "tools/sample-installation/sample_installation.h"
 #include "tests/support/differences.h"
+#include "tools/sample-installation/sample_installation.h"
 #include "tools/standin-game/standin_log.h"
 
 namespace brakkis::wine {
@@ -53,7 +53,8 @@ inline bool WaitUntil(const std::function<bool()>& done, std::chrono::millisecon
 inline std::optional<std::string> RunValue() {
     char data[2048];
     DWORD size = sizeof data;
-    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, "Brakkis", RRF_RT_REG_SZ, nullptr, data, &size)) return std::nullopt;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, "Brakkis", RRF_RT_REG_SZ, nullptr, data, &size))
+        return std::nullopt;
     return std::string(data);
 }
 
@@ -92,9 +93,9 @@ protected:
     std::string Installation(const std::string& behaviour, bool withGame = true) {
         char temp[MAX_PATH];
         ::GetLongPathNameA(fs::temp_directory_path().string().c_str(), temp, MAX_PATH);
-        const std::string folder =
-            (fs::path(temp) / ("Brakkis Game " + std::to_string(::GetCurrentProcessId()) + "-" +
-                               std::to_string(folders_.size()))).string();
+        const std::string folder = (fs::path(temp) / ("Brakkis Game " + std::to_string(::GetCurrentProcessId()) + "-" +
+                                                      std::to_string(folders_.size())))
+                                       .string();
         folders_.push_back(folder);
         sample::InstallationOptions options;
         options.gameExecutable = WindowsPath(BRAKKIS_STANDIN_EXE);

@@ -26,7 +26,8 @@ inline std::vector<std::uint32_t> Capture(const RECT& area) {
     const HGDIOBJ before = ::SelectObject(memory, canvas.Get());
     ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT);
     ::GdiFlush();
-    std::vector<std::uint32_t> pixels(static_cast<std::uint32_t*>(bits), static_cast<std::uint32_t*>(bits) + width * height);
+    std::vector<std::uint32_t> pixels(static_cast<std::uint32_t*>(bits),
+                                      static_cast<std::uint32_t*>(bits) + width * height);
     ::SelectObject(memory, before);
     ::DeleteDC(memory);
     ::ReleaseDC(nullptr, screen);

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <span>
 #include <cstdint>
 #include <fstream>
+#include <span>
 
 namespace brakkis::sample {
 namespace {
@@ -62,42 +62,41 @@ std::string BinaryBytes(const std::string& name, std::size_t size) {
 // The game's own names, as a full installation ships them; three of the
 // drivers the modification lists are missing, as on most machines.
 constexpr std::array kStockLocalisation = {
-    "UBrowser.int", "SoldierSkins.int", "Botpack.int", "UTMenu.int", "UnrealShare.int",
-    "WinDrv.int", "D3DDrv.int", "Core.int", "Editor.int", "Galaxy.int", "OpenGLDrv.int",
-    "SoftDrv.int", "Window.int", "UWeb.int", "UMenu.int", "Engine.int", "Setup.int",
-    "Startup.int", "UnrealI.int", "IpDrv.int", "IpServer.int", "UTServerAdmin.int", "UTBrowser.int",
-    "Fire.int", "Emitter.int", "Audio.int", "UBrowserUT.int", "Credits.int", "MultiMesh.int",
-    "Relics.int", "UTMenuSkins.int", "commandosskins.int", "FCommandoSkins.int", "SGirlSkins.int",
-    "ALAudio.int"};
+    "UBrowser.int",    "SoldierSkins.int",   "Botpack.int",        "UTMenu.int",     "UnrealShare.int",
+    "WinDrv.int",      "D3DDrv.int",         "Core.int",           "Editor.int",     "Galaxy.int",
+    "OpenGLDrv.int",   "SoftDrv.int",        "Window.int",         "UWeb.int",       "UMenu.int",
+    "Engine.int",      "Setup.int",          "Startup.int",        "UnrealI.int",    "IpDrv.int",
+    "IpServer.int",    "UTServerAdmin.int",  "UTBrowser.int",      "Fire.int",       "Emitter.int",
+    "Audio.int",       "UBrowserUT.int",     "Credits.int",        "MultiMesh.int",  "Relics.int",
+    "UTMenuSkins.int", "commandosskins.int", "FCommandoSkins.int", "SGirlSkins.int", "ALAudio.int"};
 
-constexpr std::array kStockConfiguration = {"Default.ini", "DefUser.ini", "User.ini",
-                                            "UnrealEd.ini"};
+constexpr std::array kStockConfiguration = {"Default.ini", "DefUser.ini", "User.ini", "UnrealEd.ini"};
 
 // Other mods, other languages' packages under .int, map-specific files.
-constexpr std::array kOtherConfiguration = {"ChaosUT.ini", "RocketArena.ini", "BunnyTrack.ini",
-                                            "UTPure.ini", "Nexgen.ini", "MapVoteLA.ini",
-                                            "ServerAdds.ini", "ZeroPing.ini", "Tactical Ops.ini"};
-constexpr std::array kOtherLocalisation = {
-    "ChaosUT.int", "RocketArena.int", "BunnyTrack.int", "UTPure.int", "Nexgen.int", "MapVoteLA.int",
-    "Core_DE.int", "Engine_FR.int", "Botpack_ES.int", "UMenu_IT.int", "DM-Deck16][.int",
-    "CTF-Face.int", "DOM-Sesmar.int", "AS-Frigate.int", "DM-Morbias][.int", "CTF-Coret.int",
-    "DM-Brakkis.int", "XMaps.int", "StrangeLove.int", "Level Pack.int"};
+constexpr std::array kOtherConfiguration = {"ChaosUT.ini",    "RocketArena.ini", "BunnyTrack.ini",
+                                            "UTPure.ini",     "Nexgen.ini",      "MapVoteLA.ini",
+                                            "ServerAdds.ini", "ZeroPing.ini",    "Tactical Ops.ini"};
+constexpr std::array kOtherLocalisation = {"ChaosUT.int",    "RocketArena.int", "BunnyTrack.int",   "UTPure.int",
+                                           "Nexgen.int",     "MapVoteLA.int",   "Core_DE.int",      "Engine_FR.int",
+                                           "Botpack_ES.int", "UMenu_IT.int",    "DM-Deck16][.int",  "CTF-Face.int",
+                                           "DOM-Sesmar.int", "AS-Frigate.int",  "DM-Morbias][.int", "CTF-Coret.int",
+                                           "DM-Brakkis.int", "XMaps.int",       "StrangeLove.int",  "Level Pack.int"};
 
-constexpr std::array kModLocalisation = {"Brakkis.int", "soldierskins_Brakkis.int",
-                                         "soldierskins_BrakkisSkull.int"};
+constexpr std::array kModLocalisation = {"Brakkis.int", "soldierskins_Brakkis.int", "soldierskins_BrakkisSkull.int"};
 
-constexpr std::array kOtherTypes = {"Core.u", "Engine.u", "Botpack.u", "UnrealShare.u", "Brakkis.u",
-                                    "Core.dll", "Engine.dll", "Window.dll", "OpenGLDrv.dll",
-                                    "UnrealTournament.log", "ucc.log", "Botpack.det", "Botpack.frt",
-                                    "Core.itt", "Engine.est", "Manifest.ini.bak", "License.txt"};
+constexpr std::array kOtherTypes = {
+    "Core.u",      "Engine.u",   "Botpack.u",     "UnrealShare.u",        "Brakkis.u",  "Core.dll",
+    "Engine.dll",  "Window.dll", "OpenGLDrv.dll", "UnrealTournament.log", "ucc.log",    "Botpack.det",
+    "Botpack.frt", "Core.itt",   "Engine.est",    "Manifest.ini.bak",     "License.txt"};
 
 }  // namespace
 
 std::map<std::string, std::string> InstallationFiles(int extraConfigFiles) {
     std::map<std::string, std::string> files;
-    for (const auto& names : {std::span<const char* const>(kStockLocalisation), std::span<const char* const>(kStockConfiguration),
-                              std::span<const char* const>(kOtherConfiguration), std::span<const char* const>(kOtherLocalisation),
-                              std::span<const char* const>(kModLocalisation)}) {
+    for (const auto& names :
+         {std::span<const char* const>(kStockLocalisation), std::span<const char* const>(kStockConfiguration),
+          std::span<const char* const>(kOtherConfiguration), std::span<const char* const>(kOtherLocalisation),
+          std::span<const char* const>(kModLocalisation)}) {
         for (const char* name : names) files[name] = ConfigText(name);
     }
     for (const char* name : kOtherTypes) files[name] = BinaryBytes(name, 512 + Seed(name) % 4096);
@@ -106,10 +105,11 @@ std::map<std::string, std::string> InstallationFiles(int extraConfigFiles) {
     files["UnrealTournament.int"] =
         "[General]\r\nStart=Unreal Tournament (Starting)\r\nExit=Unreal Tournament (Exiting)\r\n"
         "Run=Unreal Tournament (Running)\r\nProduct=Unreal Tournament\r\n";
-    files["UnrealTournament.ini"] = "[URL]\r\nProtocol=unreal\r\nMap=Index.unr\r\n\r\n[Engine.Engine]\r\n" +
-                                    std::string(kGameRenderDevice) +
-                                    "\r\nAudioDevice=Galaxy.GalaxyAudioSubsystem\r\nNetworkDevice=IpDrv.TcpNetDriver\r\n"
-                                    "ViewportManager=WinDrv.WindowsClient\r\n\r\n" + ConfigText("UnrealTournament.ini");
+    files["UnrealTournament.ini"] =
+        "[URL]\r\nProtocol=unreal\r\nMap=Index.unr\r\n\r\n[Engine.Engine]\r\n" + std::string(kGameRenderDevice) +
+        "\r\nAudioDevice=Galaxy.GalaxyAudioSubsystem\r\nNetworkDevice=IpDrv.TcpNetDriver\r\n"
+        "ViewportManager=WinDrv.WindowsClient\r\n\r\n" +
+        ConfigText("UnrealTournament.ini");
     files["Brakkis.ini"] = "[URL]\r\nMap=BrakkisEntry.unr\r\n\r\n[Engine.Engine]\r\n" + std::string(kModRenderDevice) +
                            "\r\nAudioDevice=Galaxy.GalaxyAudioSubsystem\r\n\r\n" + ConfigText("Brakkis.ini");
 

@@ -18,10 +18,10 @@
 namespace {
 
 namespace ascii = brakkis::ascii;
-using brakkis::win32::ScopedFindHandle;
-using brakkis::win32::ScopedKernelHandle;
 using brakkis::standin::Lines;
 using brakkis::standin::ReadWhole;
+using brakkis::win32::ScopedFindHandle;
+using brakkis::win32::ScopedKernelHandle;
 using brakkis::win32::ScopedRegKey;
 namespace standin = brakkis::standin;
 

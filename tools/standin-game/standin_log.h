@@ -17,11 +17,11 @@ namespace brakkis::standin {
 inline constexpr char kLogName[] = "standin.log";
 inline constexpr char kBehaviourName[] = "standin.cfg";
 
-inline constexpr char kStart[] = "start=";               // 1 for the first start in this folder, then 2, ...
-inline constexpr char kCommandLine[] = "command=";       // followed by the raw command line
-inline constexpr char kRunValue[] = "run-value=";        // followed by the data, when the value exists
+inline constexpr char kStart[] = "start=";          // 1 for the first start in this folder, then 2, ...
+inline constexpr char kCommandLine[] = "command=";  // followed by the raw command line
+inline constexpr char kRunValue[] = "run-value=";   // followed by the data, when the value exists
 inline constexpr char kRunValueMissing[] = "run-value-missing";
-inline constexpr char kFiles[] = "files=";               // the .ini/.int names beside it, sorted, '|' between
+inline constexpr char kFiles[] = "files=";  // the .ini/.int names beside it, sorted, '|' between
 inline constexpr char kRecordEnd[] = "end";
 
 // Both files are read whole and taken line by line, CR LF or LF.
