@@ -26,14 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     engine.EnumerateProcesses();
 
     const auto top = engine.Processes().Get(MakeKey(0x20))->Threads.Get(MakeKey(0x24))->Windows.At(0);
-    FUZZ_CHECK(top->ChildWindows.Count() + 1 == texts.size() && windows.longestWaitMs <= 200);
+    fuzz::Check(top->ChildWindows.Count() + 1 == texts.size() && windows.longestWaitMs <= 200);
     for (std::size_t i = 0; i < texts.size(); ++i) {
         std::string expected = windows.windows[0x100 + i].text.value_or("").substr(0, 30000);
         expected.resize(std::min(expected.find('\0'), expected.size()));
         const auto end =
             std::ranges::find_if(expected, [&](std::uint8_t c) { return i && (c < 32 || windows.IsDbcsLeadByte(c)); });
         expected.erase(end, expected.end());
-        FUZZ_CHECK((i == 0 ? top : top->ChildWindows.At(i - 1))->Caption == expected);
+        fuzz::Check((i == 0 ? top : top->ChildWindows.At(i - 1))->Caption == expected);
     }
     return 0;
 }

@@ -2,23 +2,19 @@
 // finding, and the cut of one input into several texts.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <source_location>
 #include <string>
 #include <vector>
 
-// An abort is what libFuzzer records as a finding, and what fails a replay.
-#define FUZZ_CHECK(condition)                                                                     \
-    do {                                                                                          \
-        if (!(condition)) {                                                                       \
-            std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                         \
-        }                                                                                         \
-    } while (0)
-
 namespace brakkis::fuzz {
+
+// An abort is what libFuzzer records as a finding, and what fails a replay.
+inline void Check(bool holds, std::source_location at = std::source_location::current()) {
+    if (!holds) std::fprintf(stderr, "%s:%u: property broken\n", at.file_name(), at.line()), std::abort();
+}
 
 // The record separator (0x1E) cuts an input into texts; the last part takes
 // whatever follows, separators included, and missing parts are empty. A seed

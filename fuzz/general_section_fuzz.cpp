@@ -64,11 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         brakkis::GameFiles folder(files, "C:\\UT");
         disk.Put("C:\\UT\\UnrealTournament.int", content);
         folder.RestoreGameFiles();
-        FUZZ_CHECK(disk.Below("C:\\UT").at("UnrealTournament.int") == restored);
+        brakkis::fuzz::Check(disk.Below("C:\\UT").at("UnrealTournament.int") == restored);
         folder.StageGameFiles();
         folder.RestoreGameFiles();
-        FUZZ_CHECK((disk.Below("C:\\UT") == std::map<std::string, std::string>{{"UnrealTournament.int", restored}}));
+        brakkis::fuzz::Check(
+            (disk.Below("C:\\UT") == std::map<std::string, std::string>{{"UnrealTournament.int", restored}}));
     }
-    FUZZ_CHECK(brakkis::WithGeneralSection(text, brakkis::ModGeneralSection) == Expected(text, mod));
+    brakkis::fuzz::Check(brakkis::WithGeneralSection(text, brakkis::ModGeneralSection) == Expected(text, mod));
     return 0;
 }

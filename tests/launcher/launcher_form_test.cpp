@@ -131,7 +131,7 @@ TEST(Launcher, StartUpChoosesTheGameTheRepairOrToStayOut) {
         EXPECT_EQ(boxes.empty() ? "" : boxes[0].title + "|" + std::to_string(boxes[0].style) + "|",
                   c.box.substr(0, head));
         EXPECT_NE((boxes.empty() ? std::string() : boxes[0].text).find(c.box.substr(head)), std::string::npos);
-        EXPECT_EQ(std::tuple(run.machine.FormLoaded(), run.Visible(), run.machine.broughtToFront.size()),
+        EXPECT_EQ(std::tuple(run.machine.FormLoaded(), run.machine.Visible(), run.machine.broughtToFront.size()),
                   std::tuple(c.loaded, c.visible, c.front));
         EXPECT_EQ(Differences(c.left == kUntouched  ? before
                               : c.left == kRestored ? original
@@ -207,7 +207,7 @@ TEST(Launcher, TheWatchFollowsTheGamesWindowsUntilTheGameIsReallyGone) {
             });
         });
         std::map<std::uint64_t, bool> seen;
-        for (const auto& [t, visible] : course.seen) m.At(t, [&, t = t] { seen[t] = run.Visible(); });
+        for (const auto& [t, visible] : course.seen) m.At(t, [&, t = t] { seen[t] = run.machine.Visible(); });
         run.Run("", 60000);
         EXPECT_EQ(seen, course.seen) << course.endsAt;
         EXPECT_EQ(m.FormLoaded() ? 0 : m.Now(), course.endedAt) << course.endsAt;
@@ -254,7 +254,7 @@ TEST(Launcher, VideoSetupRestartsTheGameWithThePlayersDevice) {
         // At the first tick that saw the main window back, then 3 s of blocking.
         EXPECT_EQ(std::tuple(m.runs[1].command, m.runs[1].wait, m.runs[1].at / 100, m.sleeps),
                   std::tuple(kEntry, false, 250ull, std::vector<std::uint64_t>{12000, 3000}));
-        EXPECT_FALSE(run.Visible());
+        EXPECT_FALSE(run.machine.Visible());
         EXPECT_NE(run.Folder().at("Brakkis.ini").find("GameRenderDevice=D3DDrv.D3DRenderDevice\r\n"),
                   std::string::npos);
     }

@@ -9,12 +9,6 @@
 namespace brakkis::wine {
 namespace {
 
-std::string Utf16(const std::string& text) {
-    std::string bytes = "\xFF\xFE";
-    for (const char c : text) bytes.append({c, '\0'});
-    return bytes;
-}
-
 // The second run's game reads its localisation in UTF-16, and titles its
 // window from it all the same.
 TEST_F(RealLauncher, EntryAndPassThroughRunsShowTheGameItsFilesAndEndWithIt) {

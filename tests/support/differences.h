@@ -22,4 +22,11 @@ inline std::string Differences(const Files& expected, const Files& actual) {
     return out;
 }
 
+// A text of single bytes as UTF-16LE with its byte-order mark.
+inline std::string Utf16(const std::string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char c : text) bytes.append({c, '\0'});
+    return bytes;
+}
+
 }  // namespace brakkis

@@ -38,31 +38,14 @@ struct LauncherRig {
 
     // The data of the recovery value, or "(none)".
     std::string RunValue(RegKey root = reg::kLocalMachine) {
-        RegKey key = 0;
-        std::uint32_t type = 0, size = 0;
-        std::string data = "(none)";
-        registry.OpenKeyEx(root, texts::kRunKey, 0, reg::kQueryValue, &key);
-        if (registry.QueryValueEx(key, texts::kRunValueName, &type, nullptr, &size) == 0) {
-            data.assign(size, '\0');
-            registry.QueryValueEx(key, texts::kRunValueName, &type, reinterpret_cast<std::uint8_t*>(data.data()),
-                                  &size);
-            if (type == reg::kSz && !data.empty()) data.pop_back();
-        }
-        if (key) registry.CloseKey(key);
-        return data;
+        auto& values = registry.keys[sim::FakeRegistry::Path(root, texts::kRunKey)];
+        if (!values.count(texts::kRunValueName)) return "(none)";
+        const auto& [type, data] = values[texts::kRunValueName];
+        return type == reg::kSz ? data.substr(0, data.find('\0')) : data;
     }
-
     void SetRunValue(std::uint32_t type, const std::string& data, RegKey root = reg::kLocalMachine) {
-        RegKey key = 0;
-        registry.CreateKeyEx(root, texts::kRunKey, 0, reg::kAllButDelete, &key, nullptr);
-        registry.SetValueEx(key, texts::kRunValueName, type, reinterpret_cast<const std::uint8_t*>(data.c_str()),
-                            static_cast<std::uint32_t>(data.size() + (type == reg::kSz)));
-        registry.CloseKey(key);
-    }
-
-    bool Visible() {
-        const sim::SimWindow* w = machine.Window(machine.formHwnd);
-        return w && w->visible;
+        registry.keys[sim::FakeRegistry::Path(root, texts::kRunKey)][texts::kRunValueName] = {
+            type, type == reg::kSz ? data + '\0' : data};
     }
 
     // Loads the window and runs its message loop for at most the given time.
