@@ -25,12 +25,9 @@ namespace brakkis::sim {
 
 struct SimWindow {
     std::string title;
-    bool visible = false;
-    std::uint32_t processId = 0;
-    std::int32_t exStyle = 0;
-    bool topmost = false;
-    std::int32_t left = 0, top = 0;
-    std::uint32_t layeredKey = 0, layeredFlags = 0;
+    bool visible = false, topmost = false;
+    std::uint32_t processId = 0, layeredKey = 0, layeredFlags = 0;
+    std::int32_t exStyle = 0, left = 0, top = 0;
     std::uint8_t layeredAlpha = 0;
     std::int64_t keyAtFirstShow = -1;  // the colour key in force when it was first shown
 };
@@ -49,9 +46,8 @@ struct RunCall {
 };
 
 struct MessageBoxCall {
-    std::string text;
+    std::string text, title;
     std::int32_t style = 0;
-    std::string title;
 };
 
 // The machine is also the program's window runtime, its sleeper, its window
@@ -67,7 +63,6 @@ public:
     void At(std::uint64_t when, std::function<void()> event) {
         events_.emplace(std::pair{std::max(when, now_), sequence_++}, std::move(event));
     }
-    void After(std::uint64_t delay, std::function<void()> event) { At(now_ + delay, std::move(event)); }
     // Moves the clock on, firing the events due, without the timer.
     void Advance(std::uint64_t milliseconds) {
         const std::uint64_t target = now_ + milliseconds;
@@ -81,17 +76,16 @@ public:
     }
 
     WindowHandle CreateWindow(const std::string& title, bool visible, std::uint32_t processId = 0) {
-        windows_[nextHwnd_] = SimWindow{title, visible, processId};
+        windows_[nextHwnd_] = SimWindow{.title = title, .visible = visible, .processId = processId};
         return (nextHwnd_ += 4) - 4;
     }
     void DestroyWindow(WindowHandle hwnd) { windows_.erase(hwnd); }
     SimWindow* Window(WindowHandle hwnd) { return windows_.count(hwnd) ? &windows_[hwnd] : nullptr; }
     // Without the search's hook: what a test looks up for itself.
     WindowHandle WindowTitled(const std::string& title) const {
-        for (const auto& [hwnd, w] : windows_) {
-            if (ascii::EqualNoCase(w.title, title)) return hwnd;
-        }
-        return 0;
+        const auto it =
+            std::ranges::find_if(windows_, [&](const auto& w) { return ascii::EqualNoCase(w.second.title, title); });
+        return it == windows_.end() ? 0 : it->first;
     }
 
     SimProcess& StartProcess(const std::string& commandLine) {
@@ -106,10 +100,8 @@ public:
         std::erase_if(windows_, [&](const auto& w) { return w.second.processId == pid; });
     }
     SimProcess* Process(std::uint32_t pid) {
-        for (auto& p : processes_) {
-            if (p->pid == pid) return p.get();
-        }
-        return nullptr;
+        const auto it = std::ranges::find(processes_, pid, [](const auto& p) { return p->pid; });
+        return it == processes_.end() ? nullptr : it->get();
     }
     const std::vector<std::unique_ptr<SimProcess>>& Processes() const { return processes_; }
     void SetProgram(Program program) { program_ = std::move(program); }
@@ -147,14 +139,15 @@ public:
     std::string AppPath() override { return appPath; }
     std::string ExeName() override { return exeName; }
     std::int32_t MsgBox(const std::string& text, std::int32_t style, const std::string& title) override {
-        messageBoxes.push_back({text, style, title});
+        messageBoxes.push_back({text, title, style});
         return 1;  // OK
     }
     void SetVisible(bool visible) override {
         SimWindow* w = Window(formHwnd);
-        if (w && visible && w->keyAtFirstShow < 0)
+        if (!w) return;
+        if (visible && w->keyAtFirstShow < 0)
             w->keyAtFirstShow = (w->layeredFlags & win::kLwaColorKey) ? w->layeredKey : 0;
-        if (w) w->visible = visible;
+        w->visible = visible;
     }
     bool Visible() override { return Window(formHwnd) && Window(formHwnd)->visible; }
     WindowHandle Hwnd() override { return formHwnd; }
@@ -200,9 +193,8 @@ public:
     bool ReleaseCapture() override { return calls.push_back("ReleaseCapture"), true; }
     std::intptr_t SendMessage(WindowHandle hwnd, std::uint32_t message, std::intptr_t wParam,
                               std::intptr_t lParam) override {
-        calls.push_back("SendMessage " + std::to_string(message) + " " + std::to_string(wParam) + " " +
-                        std::to_string(lParam) + " to " + std::to_string(hwnd));
-        return 0;
+        const auto text = [](auto n) { return " " + std::to_string(n); };
+        return calls.push_back("SendMessage" + text(message) + text(wParam) + text(lParam) + " to" + text(hwnd)), 0;
     }
     bool ShowWindow(WindowHandle hwnd, std::int32_t command) override {
         calls.push_back("ShowWindow " + std::to_string(command));
@@ -224,13 +216,11 @@ public:
     std::vector<MessageBoxCall> messageBoxes;
     std::vector<RunCall> runs;
     std::vector<std::uint64_t> sleeps;
-    std::vector<std::string> calls;
+    std::vector<std::string> calls, broughtToFront;
     std::set<std::string> claimedRuns;  // the folders whose normal run is on
-    // What other launchers do while this one waits for the files.
-    std::function<void(const std::string&)> whileLocking;
-    std::vector<std::string> broughtToFront;
-    // Runs before every search for a window by title, with the title.
-    std::function<void(const std::string&)> beforeSearch;
+    // What other launchers do while this one waits for the files, and what
+    // happens before each search for a window by title.
+    std::function<void(const std::string&)> whileLocking, beforeSearch;
 
 private:
     std::uint64_t now_ = 0, sequence_ = 0, nextTick_ = 0;

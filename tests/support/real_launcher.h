@@ -23,6 +23,7 @@
 #include "platform/win32/windows_api.h"
 #include "tests/support/differences.h"
 #include "tools/sample-installation/sample_installation.h"
+#include "tools/standin-game/outside_view.h"
 #include "tools/standin-game/standin_log.h"
 
 namespace brakkis::wine {
@@ -30,8 +31,6 @@ namespace brakkis::wine {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using win32::ScopedKernelHandle;
-
-inline constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // The build names its outputs by Unix paths; Wine shows the Unix root as Z:.
 inline std::string WindowsPath(std::string path) {
@@ -50,27 +49,12 @@ inline bool WaitUntil(const std::function<bool()>& done, std::chrono::millisecon
     }
 }
 
-inline std::optional<std::string> RunValue() {
-    char data[2048];
-    DWORD size = sizeof data;
-    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, "Brakkis", RRF_RT_REG_SZ, nullptr, data, &size))
-        return std::nullopt;
-    return std::string(data);
-}
-
 inline bool Found(const char* title) { return ::FindWindowA(nullptr, title) != nullptr; }
 
+using outside::kRunKey;
+using outside::RunValue;
 using standin::ReadWhole;
-
-// Every file under the folder but the stand-in's log, by relative path.
-inline Files Snapshot(const std::string& folder) {
-    Files files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const std::string name = fs::relative(entry.path(), folder).string();
-        if (entry.is_regular_file() && name != standin::kLogName) files[name] = ReadWhole(entry.path().string());
-    }
-    return files;
-}
+inline Files Snapshot(const std::string& folder) { return outside::FolderFiles(folder); }
 
 class RealLauncher : public ::testing::Test {
 protected:
@@ -90,11 +74,12 @@ protected:
     // A sample installation with the stand-in as its game, following the
     // timetable, in a folder with a blank in its name, as under "Program
     // Files": the game's path must come quoted, the recovery value unquoted.
+    // Its letter of the ANSI code page reaches every Win32 call byte for byte.
     std::string Installation(const std::string& behaviour, bool withGame = true) {
         char temp[MAX_PATH];
         ::GetLongPathNameA(fs::temp_directory_path().string().c_str(), temp, MAX_PATH);
-        const std::string folder = (fs::path(temp) / ("Brakkis Game " + std::to_string(::GetCurrentProcessId()) + "-" +
-                                                      std::to_string(folders_.size())))
+        const std::string folder = (fs::path(temp) / ("Brakkis Game f\xFCr " + std::to_string(::GetCurrentProcessId()) +
+                                                      "-" + std::to_string(folders_.size())))
                                        .string();
         folders_.push_back(folder);
         sample::InstallationOptions options;
@@ -106,6 +91,7 @@ protected:
         std::ofstream(folder + "\\BrakkisUser.ini", std::ios::binary) << "[Engine.Input]\r\nF1=Screenshot\r\n";
         std::ofstream(folder + "\\" + standin::kBehaviourName, std::ios::binary) << behaviour;
         original_ = Snapshot(folder);
+        EXPECT_GT(original_.size(), 30u) << "the installation cannot be read back";
         return folder;
     }
 

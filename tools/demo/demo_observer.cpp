@@ -27,6 +27,7 @@
 #include <tlhelp32.h>
 
 #include "tools/demo/screen_capture.h"
+#include "tools/standin-game/outside_view.h"
 #include "tools/standin-game/standin_log.h"
 
 namespace {
@@ -37,11 +38,12 @@ using brakkis::win32::ScopedFindHandle;
 using brakkis::win32::ScopedGdiObject;
 using brakkis::win32::ScopedKernelHandle;
 namespace standin = brakkis::standin;
+using brakkis::outside::FolderFiles;
+using brakkis::outside::RunValue;
 using brakkis::standin::Lines;
 using brakkis::standin::ReadWhole;
 
 constexpr auto kDeadline = 100s;
-constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kVideoTitle[] = "Unreal Tournament Video Configuration";
 constexpr char kRecoveryTitle[] = "Unreal Tournament Recovery Mode";
 
@@ -59,30 +61,6 @@ std::optional<std::string> RenderDevice(const std::string& iniPath) {
         if (ascii::StartsWithNoCase(line, "GameRenderDevice=")) return line.substr(std::strlen("GameRenderDevice="));
     }
     return std::nullopt;
-}
-
-std::optional<std::string> RunValue() {
-    char data[2048];
-    DWORD size = sizeof data;
-    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, "Brakkis", RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return std::string(data);
-}
-
-// Every file under a folder, by its path relative to it, with its bytes.
-void Snapshot(const std::string& folder, const std::string& prefix, std::map<std::string, std::string>& files) {
-    WIN32_FIND_DATAA found;
-    ScopedFindHandle search(::FindFirstFileA((folder + "\\*").c_str(), &found));
-    for (bool more = search.IsValid(); more; more = ::FindNextFileA(search.Get(), &found)) {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            Snapshot(folder + "\\" + name, prefix + name + "\\", files);
-        } else {
-            files[prefix + name] = ReadWhole(folder + "\\" + name);
-        }
-    }
 }
 
 struct ConfigCount {
@@ -167,7 +145,7 @@ public:
     Observer(std::string folder, std::string bmpPath) : folder_(std::move(folder)), bmpPath_(std::move(bmpPath)) {}
 
     int Run() {
-        Snapshot(folder_, "", before_);
+        before_ = FolderFiles(folder_);
         seen_.gameDevice = RenderDevice(folder_ + "\\UnrealTournament.ini").value_or("");
         seen_.modDevice = RenderDevice(folder_ + "\\Brakkis.ini").value_or("");
         seen_.runValue = RunValue();
@@ -270,9 +248,7 @@ private:
     }
 
     bool CheckRestored(int configBefore) {
-        std::map<std::string, std::string> after;
-        Snapshot(folder_, "", after);
-        after.erase(standin::kLogName);  // the stand-in's own record of its starts
+        const std::map<std::string, std::string> after = FolderFiles(folder_);
         int identical = 0;
         std::vector<std::string> deviceOnly, wrong;
         for (const auto& [name, bytes] : before_) {

@@ -13,6 +13,7 @@
 #include "platform/ascii_case.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
+#include "tools/standin-game/outside_view.h"
 #include "tools/standin-game/standin_log.h"
 
 namespace {
@@ -82,19 +83,8 @@ Behaviour ReadBehaviour(const std::string& path, int start) {
 }
 
 std::string RunValueLine() {
-    ScopedRegKey run;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_QUERY_VALUE,
-                        run.Receive()) == ERROR_SUCCESS) {
-        char data[2048];
-        DWORD size = sizeof data - 1;
-        DWORD type = 0;
-        if (::RegQueryValueExA(run.Get(), "Brakkis", nullptr, &type, reinterpret_cast<BYTE*>(data), &size) ==
-            ERROR_SUCCESS) {
-            data[size] = '\0';  // the stored data need not carry its terminator
-            return standin::kRunValue + std::string(data);
-        }
-    }
-    return standin::kRunValueMissing;
+    const auto value = brakkis::outside::RunValue();
+    return value ? standin::kRunValue + *value : standin::kRunValueMissing;
 }
 
 std::string VisibleConfigFiles(const std::string& folder) {
