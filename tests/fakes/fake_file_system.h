@@ -6,6 +6,7 @@
 // the disk as a process that died at that moment would leave it.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -169,14 +170,10 @@ public:
         FailUnless(disk_.IsFolder(folder), errnum::kPathNotFound);
         bool taken = false;
         for (const std::string& path : paths) {
-            const std::string target =
-                folder + "\\" + (intoFolder ? SplitPath(path).second : SplitPath(destination).second);
-            if (disk_.Has(target)) {
-                taken = true;
-            } else {
-                disk_.entries[target] = disk_.entries[path];
-                disk_.entries.erase(path);
-            }
+            const std::string target = folder + "\\" + SplitPath(intoFolder ? path : destination).second;
+            const bool free = !disk_.Has(target);
+            if (free) disk_.entries[target] = disk_.entries[path], disk_.entries.erase(path);
+            taken |= !free;
         }
         FailUnless(!taken, errnum::kFileAlreadyExists);
     }
@@ -184,15 +181,10 @@ public:
         disk_.Announce("DeleteFile " + path);
         const std::vector<std::string> paths = disk_.Matching(path);
         FailUnless(!paths.empty(), errnum::kFileNotFound);
-        bool refused = false;
-        for (const std::string& one : paths) {
-            if (disk_.entries[one].readOnly) {
-                refused = true;
-            } else {
-                disk_.entries.erase(one);
-            }
-        }
-        FailUnless(!refused, errnum::kPermissionDenied);
+        const auto deleted = std::erase_if(disk_.entries, [&](const auto& entry) {
+            return std::ranges::count(paths, entry.first) && !entry.second.readOnly;
+        });
+        FailUnless(deleted == paths.size(), errnum::kPermissionDenied);
     }
     std::unique_ptr<TextStream> OpenTextFile(const std::string& path, IOMode mode, bool create,
                                              TextFormat format) override {
