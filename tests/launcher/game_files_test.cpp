@@ -18,15 +18,19 @@ const std::string kGameInt =
     "[General]\r\nStart=Unreal Tournament (Starting)\r\nExit=Unreal Tournament (Exiting)\r\n"
     "Run=Unreal Tournament (Running)\r\nProduct=Unreal Tournament\r\n";
 
-// A game folder on a fake disk; a name ending in '\' is a folder.
+// A game folder on a fake disk; a name ending in '\' is a folder, a file
+// "read-only" is one, and "-" takes a file away.
 struct Folder {
     fakes::FakeDisk disk;
     fakes::FakeFileSystem files{disk};
     GameFiles game{files, kGame};
-    explicit Folder(const Files& contents = sample::InstallationFiles()) {
-        disk.MakeFolder(kGame);
+    explicit Folder(const Files& contents = sample::InstallationFiles()) { disk.MakeFolder(kGame), Lay(contents); }
+    void Lay(const Files& contents) {
         for (const auto& [name, bytes] : contents) {
-            name.ends_with('\\') ? disk.MakeFolder(kGame + "\\" + name) : disk.Put(kGame + "\\" + name, bytes);
+            const std::string path = kGame + "\\" + name;
+            if (bytes == "-") disk.entries.erase(path);
+            if (bytes != "-")
+                name.ends_with('\\') ? disk.MakeFolder(path) : disk.Put(path, bytes, bytes == "read-only");
         }
     }
     Files Now() const { return disk.Below(kGame); }
@@ -85,14 +89,7 @@ TEST(GameFiles, RestoreKeepsEveryCopyAndTheBackupOnlyWhileItHoldsOne) {
     };
     for (auto [left, expected] : cases) {
         Folder folder(game);
-        for (const auto& [name, bytes] : left) {
-            if (bytes == "-")
-                folder.disk.entries.erase(kGame + "\\" + name);
-            else if (name.ends_with('\\'))
-                folder.disk.MakeFolder(kGame + "\\" + name);
-            else
-                folder.disk.Put(kGame + "\\" + name, bytes, bytes == "read-only");
-        }
+        folder.Lay(left);
         folder.game.RestoreGameFiles();
         if (expected.size() == 1 && expected.begin()->first.starts_with("Brakkis_Temp")) expected.merge(Files(kept));
         EXPECT_EQ(Differences(expected, folder.Now()), "") << left.begin()->first;

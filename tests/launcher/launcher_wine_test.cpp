@@ -26,7 +26,7 @@ TEST_F(RealLauncher, EntryAndPassThroughRunsShowTheGameItsFilesAndEndWithIt) {
         EXPECT_EQ(starts[0].commandLine,
                   arguments.empty() ? EntryLaunchCommand(folder) : PassThroughLaunchCommand(folder, arguments));
         EXPECT_EQ(starts[0].runValue, folder + "\\Brakkis Isle.exe /silent");
-        EXPECT_EQ(Seen(starts[0]), VisibleNames());
+        ExpectSawTheModsNames(starts[0]);
     }
 }
 
@@ -69,7 +69,7 @@ TEST_F(RealLauncher, OneLauncherPerFolderThroughAVideoSetupRestart) {
     const auto starts = standin::GameStarts(folder);
     ASSERT_EQ(starts.size(), 2u);
     EXPECT_EQ(starts[1].commandLine, EntryLaunchCommand(folder));
-    EXPECT_EQ(Seen(starts[1]), VisibleNames());
+    ExpectSawTheModsNames(starts[1]);
     EXPECT_EQ(ProcessesLeft(), 0u) << "the first game was not ended";
 }
 
@@ -91,7 +91,7 @@ TEST_F(RealLauncher, AGameWindowThatGoesForAWhileKeepsTheLauncherAndTheFiles) {
     EXPECT_TRUE(WaitUntil([] { return Found("Brakkis"); }, 20s));
     EXPECT_TRUE(fs::exists(folder + "\\Brakkis_Temp") && RunValue());
     ExpectEndedAndRestored(launcher, folder, 60000, original_);
-    EXPECT_EQ(Seen(standin::GameStarts(folder)[1]), VisibleNames());
+    ExpectSawTheModsNames(standin::GameStarts(folder)[1]);
 }
 
 TEST_F(RealLauncher, AfterACrashTheRepairRestoresAndStaysHiddenWithoutAGame) {

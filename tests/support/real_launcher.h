@@ -75,17 +75,13 @@ protected:
     // timetable, in a folder with a blank in its name, as under "Program
     // Files": the game's path must come quoted, the recovery value unquoted.
     // Its letter of the ANSI code page reaches every Win32 call byte for byte.
-    std::string Installation(const std::string& behaviour, bool withGame = true) {
+    std::string Installation(const std::string& behaviour) {
         char temp[MAX_PATH];
         ::GetLongPathNameA(fs::temp_directory_path().string().c_str(), temp, MAX_PATH);
-        const std::string folder = (fs::path(temp) / ("Brakkis Game f\xFCr " + std::to_string(::GetCurrentProcessId()) +
-                                                      "-" + std::to_string(folders_.size())))
-                                       .string();
+        const std::string folder = (fs::path(temp) / "Brakkis Game f\xFCr ").string() +
+                                   std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(folders_.size());
         folders_.push_back(folder);
-        sample::InstallationOptions options;
-        options.gameExecutable = WindowsPath(BRAKKIS_STANDIN_EXE);
-        options.withGame = withGame;
-        sample::WriteInstallation(folder, options);
+        sample::WriteInstallation(folder, {.gameExecutable = WindowsPath(BRAKKIS_STANDIN_EXE)});
         fs::copy_file(WindowsPath(BRAKKIS_LAUNCHER_EXE), folder + "\\Brakkis Isle.exe");
         // The player's own user configuration of pass-through runs, which the game must not see.
         std::ofstream(folder + "\\BrakkisUser.ini", std::ios::binary) << "[Engine.Input]\r\nF1=Screenshot\r\n";
@@ -121,20 +117,15 @@ protected:
         EXPECT_EQ(RunValue(), std::nullopt);
     }
 
-    // The modification's names the installation has: what the game may see.
-    std::set<std::string> VisibleNames() const {
-        std::set<std::string> names;
+    // What the game saw beside it, against the modification's names the installation has.
+    void ExpectSawTheModsNames(const standin::GameStart& start) const {
+        std::set<std::string> seen, visible;
+        for (const std::string& name : start.files) seen.insert(ascii::LowerCase(name));
         for (const auto& [name, bytes] : original_) {
-            for (const char* visible : VisibleFileList) {
-                if (ascii::EqualNoCase(name, visible)) names.insert(ascii::LowerCase(name));
-            }
+            if (std::ranges::count(VisibleFileList, ascii::LowerCase(name), ascii::LowerCase))
+                visible.insert(ascii::LowerCase(name));
         }
-        return names;
-    }
-    static std::set<std::string> Seen(const standin::GameStart& start) {
-        std::set<std::string> names;
-        for (const std::string& name : start.files) names.insert(ascii::LowerCase(name));
-        return names;
+        EXPECT_EQ(seen, visible);
     }
 
     std::vector<std::string> folders_;
