@@ -34,11 +34,15 @@ TEST_F(RealLauncher, EntryAndPassThroughRunsShowTheGameItsFilesAndEndWithIt) {
 // puts everything back before it goes, even with the game still running.
 TEST_F(RealLauncher, ACloseOrTheEndOfTheSessionRestoresTheFolder) {
     for (const UINT message : {WM_CLOSE, WM_ENDSESSION}) {
+        SCOPED_TRACE(message);
         const std::string folder = Installation("main_window_ms=60000\r\nexit_after_ms=60000\r\n");
         const HANDLE launcher = Start(folder, "");
-        ASSERT_TRUE(WaitUntil([&] { return !standin::GameStarts(folder).empty(); }));
+        // Once the game has read its localisation: a file held open is not rewritten.
+        ASSERT_TRUE(WaitUntil([] { return Found("Brakkis (Running)"); }));
         ::PostMessageA(::FindWindowA(kSplashClassName, nullptr), message, TRUE, 0);
         ExpectEndedAndRestored(launcher, folder, 20000, original_);
+        ::TerminateJobObject(job_.Get(), 1);  // its game, titled as the next one will be
+        ASSERT_TRUE(WaitUntil([&] { return ProcessesLeft() == 0; }, 10s));
     }
 }
 
@@ -102,6 +106,12 @@ TEST_F(RealLauncher, AfterACrashTheRepairRestoresAndStaysHiddenWithoutAGame) {
     ::TerminateJobObject(job_.Get(), 1);
     ASSERT_TRUE(WaitUntil([&] { return ProcessesLeft() == 0; }, 10s));
     ASSERT_TRUE(fs::exists(folder + "\\Brakkis_Temp") && RunValue());
+    // As a rewrite cut short leaves them; only that very ending goes.
+    for (const char* pending : {"\\UnrealTournament.int.~brakkis.tmp", "\\Brakkis_Temp\\User.ini.~brakkis.tmp"}) {
+        std::ofstream(folder + pending) << "half";
+    }
+    std::ofstream(folder + "\\Notes.~brakkis.tmp.txt") << "mine";
+    original_["Notes.~brakkis.tmp.txt"] = "mine";
 
     const HANDLE repair = Start(folder, " /SiLeNt  ");
     ASSERT_TRUE(WaitUntil([&] { return !RunValue() && !fs::exists(folder + "\\Brakkis_Temp"); }));

@@ -81,6 +81,8 @@ protected:
         const std::string folder = (fs::path(temp) / "Brakkis Game f\xFCr ").string() +
                                    std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(folders_.size());
         folders_.push_back(folder);
+        std::error_code ignored;  // Wine reuses process ids: a folder an aborted run left
+        fs::remove_all(folder, ignored);
         sample::WriteInstallation(folder, {.gameExecutable = WindowsPath(BRAKKIS_STANDIN_EXE)});
         fs::copy_file(WindowsPath(BRAKKIS_LAUNCHER_EXE), folder + "\\Brakkis Isle.exe");
         // The player's own user configuration of pass-through runs, which the game must not see.
