@@ -1,5 +1,5 @@
-// The registry as plain data, answering what the registry class and the launcher ask with the statuses
-// Windows gives: a key is its whole path, its root's number first; a handle, the path it was opened on.
+// The registry as plain data, answering with the statuses Windows gives: a key is its whole path, its
+// root's number first; a handle, the path it was opened on.
 #pragma once
 
 #include <algorithm>
@@ -61,6 +61,7 @@ struct FakeRegistry : RegistryCalls {
         for (const auto& [name, value] : keys[handles.at(key)]) *longest = std::max(*longest, Size(name));
         return reg::kSuccess;
     }
+    // A listing that breaks off at listingBreaksAt does so, for values, with a refusal; for subkeys, out of memory.
     std::int32_t EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override {
         const Values& values = keys[handles.at(key)];
         if (index == listingBreaksAt) return reg::kAccessDenied;
@@ -80,12 +81,10 @@ struct FakeRegistry : RegistryCalls {
         }
         return reg::kNoMoreItems;
     }
-    // Each %NAME% of a variable defined is replaced; the rest stays as written.
+    // Only the variable the tests use, with Wine's value.
     std::uint32_t ExpandEnvironmentStrings(const std::string& source, char* expanded, std::uint32_t size) override {
         std::string text = source;
-        for (const auto& [name, value] : environment)
-            for (auto at = text.find('%' + name + '%'); at != std::string::npos; at = text.find('%' + name + '%', at))
-                text.replace(at, name.size() + 2, value);
+        if (text.starts_with("%SystemRoot%")) text.replace(0, 12, "C:\\windows");
         if (expanded != nullptr && size > text.size()) Copy(text, expanded);
         return Size(text) + 1;
     }
@@ -93,8 +92,6 @@ struct FakeRegistry : RegistryCalls {
     std::map<std::string, Values> keys;
     std::map<RegKey, std::string> handles;  // opened and not yet closed
     std::vector<std::string> denied;
-    std::map<std::string, std::string> environment;
-    // Where listings break off, the values' with a refusal, the subkeys' out of memory.
     std::uint32_t listingBreaksAt = ~0u;
     RegKey lastHandle = 0x1000;
 
