@@ -1,4 +1,4 @@
-// The enumeration on one simulated machine; its ports' contract, held by the fakes and under Wine the Win32 adapters.
+// The enumeration on one simulated machine; under Wine, its ports' contract held by the Win32 adapters.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -71,21 +71,18 @@ struct Machine {
         engine.EnumerateProcesses();
         std::map<std::string, std::string> facts;
         for (const auto& box : screen.messageBoxes) facts[""] += box.text + (box.style || box.title != "" ? "!" : ";");
-        const auto window = [&](const CWindow& w) {
+        const std::function<void(const CWindow&)> window = [&](const CWindow& w) {  // descendants again: same facts
             facts[w.Key] = w.Caption + "|" + w.Class + "|" + w.FileName + "|" + w.BaseName + " " +
                            KeyOf(w.ParentProcess) + "/" + KeyOf(w.ParentThread) + "^" + KeyOf(w.ParentWindow) + " " +
                            MakeKey(w.ProcessID) + "/" + MakeKey(w.ThreadID) + Keys(w.ChildWindows);
+            for (const auto& child : w.ChildWindows) window(*child.item);
         };
         for (const auto& [key, p] : engine.Processes()) {
             facts[key] = KeyOf(p->Parent) + " " + p->FileName + "|" + p->BaseName + " " + std::to_string(p->Priority) +
                          " " + p->Bits + " " + std::to_string(p->ThreadCount) + Keys(p->Threads) + " " +
                          std::to_string(p->ModuleCount) + Keys(p->ChildProcesses);
-            for (const auto& thread : p->Threads) {
-                for (const auto& top : thread.item->Windows) {
-                    window(*top.item);
-                    for (const auto& child : top.item->ChildWindows) window(*child.item);
-                }
-            }
+            for (const auto& thread : p->Threads)
+                for (const auto& top : thread.item->Windows) window(*top.item);
         }
         return facts;
     }
@@ -96,7 +93,7 @@ struct Machine {
     modEnumWindows engine{system, windows, screen};
 };
 
-TEST(Enumeration, FilesEveryRecordAndEndsProcessesByName) {
+TEST(Enumeration, FilesEveryRecordEndsProcessesByNameAndReportsWhatIsMissing) {
     Machine m;
     auto facts = m.Run();
     for (const auto& [hwnd, window, expected] : kWindows) EXPECT_EQ(facts[MakeKey(hwnd)], expected);
@@ -111,21 +108,17 @@ TEST(Enumeration, FilesEveryRecordAndEndsProcessesByName) {
              {"K-700", "K-300 ut.exe|ut.exe 16384 32 0[] 0[]"},
              {"K-800", "none | 0  0[K-804] 0[]"},
              {"K-80", "K-300 NTVDM.EXE|NTVDM.EXE 32 32 3[K-84] 1[K-FFFF8001 K-300]"},
-             {"K-FFFF8001", "K-80 C:\\SOL.EXE|SOL.EXE 0 16 0[K-88] 0[]"}}) {
+             {"K-FFFF8001", "K-80 C:\\SOL.EXE|SOL.EXE 0 16 0[K-88] 0[]"}})
         EXPECT_EQ(facts[key], expected) << key;
-    }
     const CProcess& game = *m.engine.Processes().Get("K-200");
     EXPECT_EQ(Keys(game.Modules) + game.Modules.At(0)->FileName, "[K-10000]C:\\UT\\Core.dll");  // not the main one
     const CWindow& d = *m.engine.DesktopWindow();
-    EXPECT_EQ(std::vector<std::int32_t>({d.Style, d.ExStyle, d.Left, d.Top, d.Right, d.Bottom}),
-              std::vector<std::int32_t>({1, 2, -5, 7, 30, 40}));
+    EXPECT_EQ(std::vector({d.Style, d.ExStyle, d.Left, d.Top, d.Right, d.Bottom}), std::vector({1, 2, -5, 7, 30, 40}));
     EXPECT_TRUE(game.Threads.Get("K-204")->DesktopOwnedWindows.Contains("K-1300") && !m.engine.CurrentTopWindow());
     m.engine.KillProcessesByName("ut.exe");  // base names in any case, below a root, parents first
     EXPECT_EQ(m.system.terminated, (std::vector<std::uint32_t>{0x200, 0x220, 0x700}));
-}
 
-// One engine for every case, so that nothing is carried over; without toolhelp, threads are counted as filed.
-TEST(Enumeration, WhatIsMissingIsReportedAndTheRestGoesOn) {
+    // The same engine for every case, so that nothing is carried over; without toolhelp, threads are counted as filed.
     using enum SnapshotStatus;
     const std::string vdm = "K-80none NTVDM.EXE|NTVDM.EXE 32 32 0[] 1[K-FFFF8001 K-300]K-80 C:\\SOL.EXE|SOL.EXE 0 16 ";
     const std::string walkOnly = "nonenone | 0  1[K-88] 0[]", notTaken = "Failed to create Module and Thread snapshot;";
@@ -137,7 +130,6 @@ TEST(Enumeration, WhatIsMissingIsReportedAndTheRestGoesOn) {
         {{true, false, false, true}, Listed, "No libraries to enumerate processes could be found;" + walkOnly},
         {{true, true, true, true}, NotTaken, notTaken + notTaken + vdm + "0[K-88] 0[]"},
         {{true, true, true, true}, FirstEntryFailed, failed + vdm + "0[K-88] 0[]"}};
-    Machine m;
     for (const auto& [libraries, snapshots, expected] : cases) {
         m.system.libraries = libraries;
         m.system.processes.status = m.system.threads.status = snapshots;
@@ -146,68 +138,50 @@ TEST(Enumeration, WhatIsMissingIsReportedAndTheRestGoesOn) {
     }
 }
 
-struct Subject {  // what the system itself says of a process with a window and a child
-    std::uint32_t pid = 0, parentPid = 0, threadId = 0;
-    WindowHandle window = 0, child = 0;
-    std::string imagePath{}, className{}, childText{}, ownPath{};
-};
-
-// The ports say of the subject what the system says, judging nothing else; Terminate ends it, as `ended` tells.
-void HoldTheContract(ProcessSystem& system, WindowEnumCalls& windows, const Subject& s, std::function<bool()> ended) {
-    const SystemLibraries libraries = system.ProbeLibraries();
-    const auto processes = system.ProcessSnapshot().entries;
-    const auto entry = std::ranges::find(processes, s.pid, &ProcessEntry::processId);
-    ASSERT_TRUE(libraries.kernel32 && libraries.toolhelp && libraries.psapi && entry != processes.end());
-    EXPECT_TRUE(entry->parentProcessId == s.parentPid && entry->threadCount > 0 && entry->version >= 0x40000);
-    EXPECT_TRUE(ascii::EqualNoCase(entry->exeFile, BaseNameOf(s.imagePath))) << entry->exeFile;
-    const ProcessModules found = system.Modules(s.pid);
-    EXPECT_TRUE(found.opened && found.listed && found.priorityClass == 0x20 && found.count == found.modules.size() &&
-                std::ranges::count(system.ProcessIds(), s.pid) == 1);
-    EXPECT_TRUE(ascii::EqualNoCase(found.modules.at(0).fileName, s.imagePath)) << found.modules.at(0).fileName;
-    for (const ModuleEntry& module : found.modules) EXPECT_EQ(BaseNameOf(module.fileName), module.baseName);
-
-    std::uint32_t pid = 0;
-    const std::int64_t tid = windows.GetWindowThreadProcessId(s.window, pid);
-    EXPECT_EQ(std::vector<std::int64_t>({tid, pid, windows.GetParent(s.child), windows.GetParent(s.window),
-                                         std::ranges::count(windows.TopLevelWindows(), s.window),
-                                         std::ranges::count(windows.TopLevelWindows(), windows.GetDesktopWindow()),
-                                         std::ranges::count(windows.DescendantWindows(s.window), s.child)}),
-              std::vector<std::int64_t>({s.threadId, s.pid, s.window, 0, 1, 0, 1}));
-    EXPECT_EQ(windows.TextLength(s.child, 1000), static_cast<std::intptr_t>(s.childText.size()));
-    EXPECT_EQ(windows.ClassName(s.window) + "|" + windows.ModuleFileName(windows.OwnInstance()),  // 100 characters hold
-              s.className.substr(0, 99) + "|" + s.ownPath.substr(0, 99));
-
-    EXPECT_TRUE(system.AnyRunning(s.imagePath) && system.AnyRunning(ascii::LowerCase(s.imagePath)) &&
-                !system.AnyRunning("C:\\Elsewhere\\" + BaseNameOf(s.imagePath)));
-    system.Terminate(s.pid);
-    EXPECT_TRUE(ended() && !system.AnyRunning(s.imagePath));
-}
-
-TEST(PortContract, HeldByTheFakes) {
-    Machine m;
-    const Subject s{0x200, 0x300, 0x208, 0x1100, 0x1104, "C:\\UT\\UT.EXE", "", "Panel", "C:\\Brakkis.exe"};
-    HoldTheContract(m.system, m.windows, s, [&] { return m.system.terminated == std::vector<std::uint32_t>{s.pid}; });
-}
-
 #ifdef _WIN32
-// The subject is enum_helper.exe from beside this program, its window titled for this run.
+// The adapters say of enum_helper.exe, started from beside this program, what the system says, judging nothing else.
 TEST(PortContract, HeldByTheWin32Adapters) {
     char text[MAX_PATH];
     const std::string self(text, ::GetModuleFileNameA(nullptr, text, MAX_PATH));
+    const std::string image = self.substr(0, self.rfind('\\') + 1) + "enum_helper.exe";
     std::string title = "BrakkisEnumHelper-" + std::to_string(::GetCurrentProcessId()), command = "helper " + title;
-    Subject s{0, ::GetCurrentProcessId(), 0, 0, 0, self.substr(0, self.rfind('\\') + 1) + "enum_helper.exe"};
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION helper{};
-    ASSERT_TRUE(::CreateProcessA(s.imagePath.c_str(), command.data(), 0, 0, 0, 0, 0, 0, &startup, &helper));
+    ASSERT_TRUE(::CreateProcessA(image.c_str(), command.data(), 0, 0, 0, 0, 0, 0, &startup, &helper));
     ::WaitForInputIdle(helper.hProcess, 30000);  // its windows are up once it waits for messages
     const HWND window = ::FindWindowA(nullptr, title.c_str()), child = ::GetWindow(window, GW_CHILD);
-    s.pid = helper.dwProcessId, s.threadId = helper.dwThreadId, s.childText = "label\r\nsecond line", s.ownPath = self;
-    s.window = reinterpret_cast<WindowHandle>(window), s.child = reinterpret_cast<WindowHandle>(child);
-    s.className.assign(text, ::GetClassNameA(window, text, MAX_PATH));
-    const auto ended = [&] { return ::WaitForSingleObject(helper.hProcess, 10000) == WAIT_OBJECT_0; };
-    HoldTheContract(*CreateWin32ProcessSystem(), *CreateWin32WindowEnumCalls(), s, ended);
-    ::TerminateProcess(helper.hProcess, 1);  // when the contract did not end it
+    const auto system = CreateWin32ProcessSystem();
+    const auto windows = CreateWin32WindowEnumCalls();
+
+    const SystemLibraries libraries = system->ProbeLibraries();
+    const auto processes = system->ProcessSnapshot().entries;
+    const auto entry = std::ranges::find(processes, helper.dwProcessId, &ProcessEntry::processId);
+    const ProcessModules found = system->Modules(helper.dwProcessId);
+    ASSERT_TRUE(libraries.kernel32 && libraries.toolhelp && libraries.psapi && entry != processes.end());
+    EXPECT_TRUE(entry->parentProcessId == ::GetCurrentProcessId() && entry->threadCount > 0 &&
+                entry->version >= 0x40000 && ascii::EqualNoCase(entry->exeFile, "enum_helper.exe"));
+    EXPECT_TRUE(found.opened && found.listed && found.priorityClass == 0x20 && found.count == found.modules.size() &&
+                std::ranges::count(system->ProcessIds(), helper.dwProcessId) == 1);
+    EXPECT_TRUE(ascii::EqualNoCase(found.modules.at(0).fileName, image)) << found.modules.at(0).fileName;
+    for (const ModuleEntry& module : found.modules) EXPECT_EQ(BaseNameOf(module.fileName), module.baseName);
+
+    const auto top = reinterpret_cast<WindowHandle>(window), inner = reinterpret_cast<WindowHandle>(child);
+    std::uint32_t pid = 0;  // read after the call fills it: a braced list is evaluated in order
+    EXPECT_EQ(std::vector<std::int64_t>({windows->GetWindowThreadProcessId(top, pid), pid, windows->GetParent(inner),
+                                         windows->GetParent(top), std::ranges::count(windows->TopLevelWindows(), top),
+                                         std::ranges::count(windows->TopLevelWindows(), windows->GetDesktopWindow()),
+                                         std::ranges::count(windows->DescendantWindows(top), inner),
+                                         windows->TextLength(inner, 1000).value_or(-1)}),
+              std::vector<std::int64_t>({helper.dwThreadId, helper.dwProcessId, top, 0, 1, 0, 1, 18}));
+    EXPECT_EQ(windows->ClassName(top) + "|" + windows->ModuleFileName(windows->OwnInstance()),  // 100 characters hold
+              ("BrakkisEnumHelper" + std::string(103, 'x')).substr(0, 99) + "|" + self.substr(0, 99));
+
+    EXPECT_TRUE(system->AnyRunning(image) && system->AnyRunning(ascii::LowerCase(image)) &&
+                !system->AnyRunning("C:\\Elsewhere\\enum_helper.exe"));
+    system->Terminate(helper.dwProcessId);
+    EXPECT_TRUE(::WaitForSingleObject(helper.hProcess, 10000) == WAIT_OBJECT_0 && !system->AnyRunning(image));
+    ::TerminateProcess(helper.hProcess, 1);  // when the adapter did not end it
     ::CloseHandle(helper.hProcess);
     ::CloseHandle(helper.hThread);
 }

@@ -20,10 +20,9 @@ struct FakeProcessSystem : ProcessSystem {
     std::vector<std::uint32_t> terminated;  // in the order asked
 
     // A process as every source lists it: toolhelp by its name, psapi by its path.
-    void Add(std::uint32_t pid, std::uint32_t parentPid, const std::string& path,
-             std::vector<std::uint32_t> tids = {}) {
+    void Add(std::uint32_t pid, std::uint32_t parent, const std::string& path, std::vector<std::uint32_t> tids = {}) {
         const std::string exe = path.substr(path.rfind('\\') + 1);
-        processes.entries.push_back({pid, static_cast<std::uint32_t>(tids.size()), parentPid, 8, exe, 0x40000});
+        processes.entries.push_back({pid, static_cast<std::uint32_t>(tids.size()), parent, 8, exe, 0x40000});
         for (std::uint32_t tid : tids) threads.entries.push_back({tid, pid, 8, 0});
         ids.push_back(pid);
         modules[pid] = {true, 0x20, true, 1, {{0x400000, path, exe}}};
@@ -35,10 +34,7 @@ struct FakeProcessSystem : ProcessSystem {
     std::vector<std::uint32_t> ProcessIds() override { return ids; }
     ProcessModules Modules(std::uint32_t pid) override { return modules[pid]; }
     std::vector<Task16> Tasks16(std::uint32_t pid) override { return tasks[pid]; }
-    void Terminate(std::uint32_t pid) override {
-        terminated.push_back(pid);
-        std::erase_if(processes.entries, [&](const ProcessEntry& entry) { return entry.processId == pid; });
-    }
+    void Terminate(std::uint32_t pid) override { terminated.push_back(pid); }
     bool AnyRunning(const std::string& path) override {
         return std::ranges::any_of(processes.entries, [&](const ProcessEntry& entry) {
             const std::vector<ModuleEntry>& named = modules[entry.processId].modules;
@@ -48,21 +44,18 @@ struct FakeProcessSystem : ProcessSystem {
 };
 
 // The launcher's machine: each program it started that still runs, under its command line's path; ended as if killed.
-class FakeGameProcesses final : public FakeProcessSystem {
-public:
-    explicit FakeGameProcesses(SimMachine& machine) : machine_(machine) { libraries.psapi = libraries.vdmdbg = false; }
+struct FakeGameProcesses final : FakeProcessSystem {
+    explicit FakeGameProcesses(SimMachine& machine) : machine(machine) { libraries.psapi = libraries.vdmdbg = false; }
 
     Snapshot<ProcessEntry> ProcessSnapshot() override { return Refreshed().processes; }
     bool AnyRunning(const std::string& path) override { return Refreshed().FakeProcessSystem::AnyRunning(path); }
     void Terminate(std::uint32_t pid) override {
-        if (SimProcess* started = machine_.Process(pid); started && started->alive) started->killed = true;
-        machine_.EndProcess(pid);
+        if (SimProcess* started = machine.Process(pid); started && started->alive) started->killed = true;
+        machine.EndProcess(pid);
     }
-
-private:
     FakeGameProcesses& Refreshed() {
         processes.entries.clear(), ids.clear();
-        for (const auto& started : machine_.Processes()) {
+        for (const auto& started : machine.Processes()) {
             const std::string& line = started->commandLine;
             const bool quoted = line.starts_with('"');
             if (started->alive) Add(started->pid, 0x20, line.substr(quoted, line.find(quoted ? '"' : ' ', 1) - quoted));
@@ -70,7 +63,7 @@ private:
         return *this;
     }
 
-    SimMachine& machine_;
+    SimMachine& machine;
 };
 
 }  // namespace brakkis::sim
