@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "platform/ascii_case.h"
-#include "platform/error.h"
 #include "platform/launcher_instances.h"
 #include "platform/shell.h"
 #include "platform/window_calls.h"
@@ -26,9 +25,8 @@ namespace brakkis::sim {
 struct SimWindow {
     std::string title;
     bool visible = false, topmost = false;
-    std::uint32_t processId = 0, layeredKey = 0, layeredFlags = 0;
+    std::uint32_t processId = 0, layeredKey = 0, layeredFlags = 0, layeredAlpha = 0;
     std::int32_t exStyle = 0, left = 0, top = 0;
-    std::uint8_t layeredAlpha = 0;
     std::int64_t keyAtFirstShow = -1;  // the colour key in force when it was first shown
 };
 
@@ -54,20 +52,17 @@ struct MessageBoxCall {
 // calls (each logged in `calls`) and the launchers' meeting point.
 class SimMachine : public WindowRuntime, public Sleeper, public WindowCalls, public LauncherInstances {
 public:
-    // What a started program does, given its process: typically schedules
-    // window changes and its own end on the clock.
-    using Program = std::function<void(SimMachine&, SimProcess&)>;
     static constexpr std::uint64_t kTimerMs = 100;
 
     std::uint64_t Now() const { return now_; }
     void At(std::uint64_t when, std::function<void()> event) {
-        events_.emplace(std::pair{std::max(when, now_), sequence_++}, std::move(event));
+        events_.emplace(std::max(when, now_), std::move(event));
     }
     // Moves the clock on, firing the events due, without the timer.
     void Advance(std::uint64_t milliseconds) {
         const std::uint64_t target = now_ + milliseconds;
-        while (!events_.empty() && events_.begin()->first.first <= target) {
-            now_ = std::max(now_, events_.begin()->first.first);
+        while (!events_.empty() && events_.begin()->first <= target) {
+            now_ = std::max(now_, events_.begin()->first);
             auto event = std::move(events_.begin()->second);
             events_.erase(events_.begin());
             event();
@@ -91,7 +86,7 @@ public:
     SimProcess& StartProcess(const std::string& commandLine) {
         processes_.push_back(std::make_unique<SimProcess>(SimProcess{nextPid_ += 4, commandLine}));
         SimProcess& started = *processes_.back();
-        if (program_) program_(*this, started);
+        if (program) program(*this, started);
         return started;
     }
     // A process takes its windows with it.
@@ -104,13 +99,11 @@ public:
         return it == processes_.end() ? nullptr : it->get();
     }
     const std::vector<std::unique_ptr<SimProcess>>& Processes() const { return processes_; }
-    void SetProgram(Program program) { program_ = std::move(program); }
 
     // Loads the form, then pumps its message loop until it unloads or the
     // clock reaches the limit.
     void RunForm(FormEvents& form, std::uint64_t untilMs) {
         form_ = &form;
-        formLoaded_ = true;
         formHwnd = CreateWindow("", false);
         nextTick_ = now_ + kTimerMs;
         form.OnLoad();
@@ -118,7 +111,7 @@ public:
     }
     // Timer ticks and due events until done(), the form's unload or the limit.
     void Pump(const std::function<bool()>& done, std::uint64_t untilMs) {
-        while (formLoaded_ && !done() && now_ < untilMs) {
+        while (form_ && !done() && now_ < untilMs) {
             if (nextTick_ <= now_) {
                 const std::uint64_t due = nextTick_;
                 form_->OnTick();
@@ -126,18 +119,16 @@ public:
                 // at once, not a burst of the missed ones.
                 nextTick_ = std::max(due + kTimerMs, now_);
             } else {
-                const std::uint64_t next =
-                    events_.empty() ? nextTick_ : std::min(nextTick_, events_.begin()->first.first);
+                const std::uint64_t next = events_.empty() ? nextTick_ : std::min(nextTick_, events_.begin()->first);
                 Advance(std::min(next, untilMs) - now_);
             }
         }
     }
-    bool FormLoaded() const { return formLoaded_; }
+    bool FormLoaded() const { return form_ != nullptr; }
 
-    // The window runtime and the sleeper.
     std::string CommandLine() override { return commandLine; }
     std::string AppPath() override { return appPath; }
-    std::string ExeName() override { return exeName; }
+    std::string ExeName() override { return "Brakkis Isle"; }
     std::int32_t MsgBox(const std::string& text, std::int32_t style, const std::string& title) override {
         messageBoxes.push_back({text, title, style});
         return 1;  // OK
@@ -152,16 +143,16 @@ public:
     bool Visible() override { return Window(formHwnd) && Window(formHwnd)->visible; }
     WindowHandle Hwnd() override { return formHwnd; }
     void Unload() override {
-        if (!std::exchange(formLoaded_, false)) return;
-        form_->OnUnload();
-        DestroyWindow(formHwnd);
+        if (FormEvents* form = std::exchange(form_, nullptr)) {
+            form->OnUnload();
+            DestroyWindow(formHwnd);
+        }
     }
     void Sleep(std::uint32_t milliseconds) override {
         sleeps.push_back(milliseconds);
         Advance(milliseconds);
     }
 
-    // The window calls.
     WindowHandle FindWindowByTitle(const std::string& title) override {
         if (beforeSearch) beforeSearch(title);
         return WindowTitled(title);
@@ -211,33 +202,33 @@ public:
     void BringRunToFront(const std::string& gameFolder) override { broughtToFront.push_back(gameFolder); }
 
     // Facts for the runtime, and what the program did.
-    std::string commandLine, appPath = "C:\\Games\\UnrealTournament\\System", exeName = "Brakkis Isle";
+    std::string commandLine, appPath = "C:\\Games\\UnrealTournament\\System";
     WindowHandle formHwnd = 0;
     std::vector<MessageBoxCall> messageBoxes;
     std::vector<RunCall> runs;
     std::vector<std::uint64_t> sleeps;
     std::vector<std::string> calls, broughtToFront;
     std::set<std::string> claimedRuns;  // the folders whose normal run is on
+    // What a started program does, given its process: typically schedules
+    // window changes and its own end on the clock.
+    std::function<void(SimMachine&, SimProcess&)> program;
     // What other launchers do while this one waits for the files, and what
     // happens before each search for a window by title.
     std::function<void(const std::string&)> whileLocking, beforeSearch;
 
 private:
-    std::uint64_t now_ = 0, sequence_ = 0, nextTick_ = 0;
-    std::multimap<std::pair<std::uint64_t, std::uint64_t>, std::function<void()>> events_;
+    std::uint64_t now_ = 0, nextTick_ = 0;
+    std::multimap<std::uint64_t, std::function<void()>> events_;  // in order of scheduling when due together
     std::map<WindowHandle, SimWindow> windows_;
     WindowHandle nextHwnd_ = 0x10010;
     std::vector<std::unique_ptr<SimProcess>> processes_;
     std::uint32_t nextPid_ = 0x3FC;
-    Program program_;
-    FormEvents* form_ = nullptr;
-    bool formLoaded_ = false;
+    FormEvents* form_ = nullptr;  // while loaded
 };
 
 // Starts a program on the machine; a waiting start pumps the form's loop
 // until the program ends.
-class SimShell : public Shell {
-public:
+struct SimShell : Shell {
     explicit SimShell(SimMachine& machine) : m_(machine) {}
     std::int32_t Run(const std::string& command, std::int16_t windowStyle, bool wait) override {
         m_.runs.push_back({command, windowStyle, wait, m_.Now()});
@@ -245,8 +236,6 @@ public:
         if (wait) m_.Pump([&] { return !m_.Process(pid)->alive; }, m_.Now() + 24ull * 3600 * 1000);
         return 0;
     }
-
-private:
     SimMachine& m_;
 };
 

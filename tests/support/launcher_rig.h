@@ -1,37 +1,30 @@
-// The launcher window on the simulated machine, over a fake disk holding
-// the game folder: the registry, windows, processes and clock are simulated.
+// The launcher window on the simulated machine, over a fake disk holding a
+// sample installation: the registry, windows, processes and clock are simulated.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
 
 #include "launcher/launcher_form.h"
 #include "launcher/launcher_texts.h"
 #include "platform/error.h"
-#include "platform/ports.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_process_system.h"
 #include "tests/fakes/fake_registry.h"
 #include "tests/fakes/fake_window_tree.h"
-#include "tests/fakes/sim_machine.h"
 #include "tests/support/differences.h"
 #include "tools/sample-installation/sample_installation.h"
 
 namespace brakkis::testing {
 
 inline const std::string kGame = "C:\\Games\\UnrealTournament\\System";
-
-// The files of a sample installation, put on a disk.
-inline void Install(fakes::FakeDisk& disk, const std::string& folder = kGame) {
-    disk.MakeFolder(folder);
-    for (const auto& [name, bytes] : sample::InstallationFiles()) disk.Put(folder + "\\" + name, bytes);
-}
+// A service object that cannot be created raises as a missing ActiveX component does.
+inline const RaisedError kUncreatable{429, "Brakkis Isle", "ActiveX component can't create object"};
 
 struct LauncherRig {
     LauncherRig() {
-        machine.appPath = kGame;
         disk.MakeFolder(kGame);
+        for (const auto& [name, bytes] : sample::InstallationFiles()) disk.Put(kGame + "\\" + name, bytes);
     }
 
     Files Folder() const { return disk.Below(kGame); }
@@ -49,7 +42,7 @@ struct LauncherRig {
     }
 
     // Loads the window and runs its message loop for at most the given time.
-    void Run(const std::string& commandLine, std::uint64_t forMs = 1000) {
+    void Run(const std::string& commandLine, std::uint64_t forMs) {
         machine.commandLine = commandLine;
         machine.RunForm(form, machine.Now() + forMs);
     }
@@ -59,23 +52,14 @@ struct LauncherRig {
     sim::FakeRegistry registry;
     sim::FakeGameProcesses processes{machine};
     sim::FakeWindowTree windowEnum;
-    bool failFileSystem = false;
-    bool failShell = false;
-    Ports ports{machine,
-                machine,
-                registry,
-                machine,
-                processes,
-                windowEnum,
-                machine,
-                [this]() -> std::unique_ptr<FileSystem> {
-                    if (failFileSystem) throw RaisedError(429, "Brakkis Isle", "ActiveX component can't create object");
-                    return std::make_unique<fakes::FakeFileSystem>(disk);
-                },
-                [this]() -> std::unique_ptr<Shell> {
-                    if (failShell) throw RaisedError(429, "Brakkis Isle", "ActiveX component can't create object");
-                    return std::make_unique<sim::SimShell>(machine);
-                }};
+    bool failFileSystem = false, failShell = false;
+    std::function<std::unique_ptr<FileSystem>()> files = [this] {
+        return failFileSystem ? throw kUncreatable : std::make_unique<fakes::FakeFileSystem>(disk);
+    };
+    std::function<std::unique_ptr<Shell>()> shell = [this] {
+        return failShell ? throw kUncreatable : std::make_unique<sim::SimShell>(machine);
+    };
+    Ports ports{machine, machine, registry, machine, processes, windowEnum, machine, files, shell};
     LauncherForm form{ports};
 };
 
