@@ -1,4 +1,4 @@
-// The enumeration on one simulated machine; under Wine, its ports' contract held by the Win32 adapters.
+// The enumeration on one simulated machine; its ports' contract, held by the fakes and under Wine the Win32 adapters.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -138,50 +138,68 @@ TEST(Enumeration, FilesEveryRecordEndsProcessesByNameAndReportsWhatIsMissing) {
     }
 }
 
+struct Subject {  // what the system itself says of a process with a window and a child
+    std::uint32_t pid = 0, parentPid = 0, threadId = 0;
+    WindowHandle window = 0, child = 0;
+    std::string imagePath{}, className{}, childText{}, ownPath{};
+};
+
+// The ports say of the subject what the system says, judging nothing else; Terminate ends it, as `ended` tells.
+void HoldTheContract(ProcessSystem& system, WindowEnumCalls& windows, const Subject& s, std::function<bool()> ended) {
+    const SystemLibraries libraries = system.ProbeLibraries();
+    const auto processes = system.ProcessSnapshot().entries;
+    const auto entry = std::ranges::find(processes, s.pid, &ProcessEntry::processId);
+    ASSERT_TRUE(libraries.kernel32 && libraries.toolhelp && libraries.psapi && entry != processes.end());
+    EXPECT_TRUE(entry->parentProcessId == s.parentPid && entry->threadCount > 0 && entry->version >= 0x40000);
+    EXPECT_TRUE(ascii::EqualNoCase(entry->exeFile, BaseNameOf(s.imagePath))) << entry->exeFile;
+    const ProcessModules found = system.Modules(s.pid);
+    EXPECT_TRUE(found.opened && found.listed && found.priorityClass == 0x20 && found.count == found.modules.size() &&
+                std::ranges::count(system.ProcessIds(), s.pid) == 1);
+    EXPECT_TRUE(ascii::EqualNoCase(found.modules.at(0).fileName, s.imagePath)) << found.modules.at(0).fileName;
+    for (const ModuleEntry& module : found.modules) EXPECT_EQ(BaseNameOf(module.fileName), module.baseName);
+
+    std::uint32_t pid = 0;
+    const std::int64_t tid = windows.GetWindowThreadProcessId(s.window, pid);
+    EXPECT_EQ(std::vector<std::int64_t>({tid, pid, windows.GetParent(s.child), windows.GetParent(s.window),
+                                         std::ranges::count(windows.TopLevelWindows(), s.window),
+                                         std::ranges::count(windows.TopLevelWindows(), windows.GetDesktopWindow()),
+                                         std::ranges::count(windows.DescendantWindows(s.window), s.child)}),
+              std::vector<std::int64_t>({s.threadId, s.pid, s.window, 0, 1, 0, 1}));
+    EXPECT_EQ(windows.TextLength(s.child, 1000), static_cast<std::intptr_t>(s.childText.size()));
+    EXPECT_EQ(windows.ClassName(s.window) + "|" + windows.ModuleFileName(windows.OwnInstance()),  // 100 characters hold
+              s.className.substr(0, 99) + "|" + s.ownPath.substr(0, 99));
+
+    EXPECT_TRUE(system.AnyRunning(s.imagePath) && system.AnyRunning(ascii::LowerCase(s.imagePath)) &&
+                !system.AnyRunning("C:\\Elsewhere\\" + BaseNameOf(s.imagePath)));
+    system.Terminate(s.pid);
+    EXPECT_TRUE(ended() && !system.AnyRunning(s.imagePath));
+}
+
+TEST(PortContract, HeldByTheFakes) {
+    Machine m;
+    const Subject s{0x200, 0x300, 0x208, 0x1100, 0x1104, "C:\\UT\\UT.EXE", "", "Panel", "C:\\Brakkis.exe"};
+    HoldTheContract(m.system, m.windows, s, [&] { return m.system.terminated == std::vector<std::uint32_t>{s.pid}; });
+}
+
 #ifdef _WIN32
-// The adapters say of enum_helper.exe, started from beside this program, what the system says, judging nothing else.
+// The subject is enum_helper.exe from beside this program, its window titled for this run.
 TEST(PortContract, HeldByTheWin32Adapters) {
     char text[MAX_PATH];
     const std::string self(text, ::GetModuleFileNameA(nullptr, text, MAX_PATH));
-    const std::string image = self.substr(0, self.rfind('\\') + 1) + "enum_helper.exe";
     std::string title = "BrakkisEnumHelper-" + std::to_string(::GetCurrentProcessId()), command = "helper " + title;
+    Subject s{0, ::GetCurrentProcessId(), 0, 0, 0, self.substr(0, self.rfind('\\') + 1) + "enum_helper.exe"};
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION helper{};
-    ASSERT_TRUE(::CreateProcessA(image.c_str(), command.data(), 0, 0, 0, 0, 0, 0, &startup, &helper));
+    ASSERT_TRUE(::CreateProcessA(s.imagePath.c_str(), command.data(), 0, 0, 0, 0, 0, 0, &startup, &helper));
     ::WaitForInputIdle(helper.hProcess, 30000);  // its windows are up once it waits for messages
     const HWND window = ::FindWindowA(nullptr, title.c_str()), child = ::GetWindow(window, GW_CHILD);
-    const auto system = CreateWin32ProcessSystem();
-    const auto windows = CreateWin32WindowEnumCalls();
-
-    const SystemLibraries libraries = system->ProbeLibraries();
-    const auto processes = system->ProcessSnapshot().entries;
-    const auto entry = std::ranges::find(processes, helper.dwProcessId, &ProcessEntry::processId);
-    const ProcessModules found = system->Modules(helper.dwProcessId);
-    ASSERT_TRUE(libraries.kernel32 && libraries.toolhelp && libraries.psapi && entry != processes.end());
-    EXPECT_TRUE(entry->parentProcessId == ::GetCurrentProcessId() && entry->threadCount > 0 &&
-                entry->version >= 0x40000 && ascii::EqualNoCase(entry->exeFile, "enum_helper.exe"));
-    EXPECT_TRUE(found.opened && found.listed && found.priorityClass == 0x20 && found.count == found.modules.size() &&
-                std::ranges::count(system->ProcessIds(), helper.dwProcessId) == 1);
-    EXPECT_TRUE(ascii::EqualNoCase(found.modules.at(0).fileName, image)) << found.modules.at(0).fileName;
-    for (const ModuleEntry& module : found.modules) EXPECT_EQ(BaseNameOf(module.fileName), module.baseName);
-
-    const auto top = reinterpret_cast<WindowHandle>(window), inner = reinterpret_cast<WindowHandle>(child);
-    std::uint32_t pid = 0;  // read after the call fills it: a braced list is evaluated in order
-    EXPECT_EQ(std::vector<std::int64_t>({windows->GetWindowThreadProcessId(top, pid), pid, windows->GetParent(inner),
-                                         windows->GetParent(top), std::ranges::count(windows->TopLevelWindows(), top),
-                                         std::ranges::count(windows->TopLevelWindows(), windows->GetDesktopWindow()),
-                                         std::ranges::count(windows->DescendantWindows(top), inner),
-                                         windows->TextLength(inner, 1000).value_or(-1)}),
-              std::vector<std::int64_t>({helper.dwThreadId, helper.dwProcessId, top, 0, 1, 0, 1, 18}));
-    EXPECT_EQ(windows->ClassName(top) + "|" + windows->ModuleFileName(windows->OwnInstance()),  // 100 characters hold
-              ("BrakkisEnumHelper" + std::string(103, 'x')).substr(0, 99) + "|" + self.substr(0, 99));
-
-    EXPECT_TRUE(system->AnyRunning(image) && system->AnyRunning(ascii::LowerCase(image)) &&
-                !system->AnyRunning("C:\\Elsewhere\\enum_helper.exe"));
-    system->Terminate(helper.dwProcessId);
-    EXPECT_TRUE(::WaitForSingleObject(helper.hProcess, 10000) == WAIT_OBJECT_0 && !system->AnyRunning(image));
-    ::TerminateProcess(helper.hProcess, 1);  // when the adapter did not end it
+    s.pid = helper.dwProcessId, s.threadId = helper.dwThreadId, s.childText = "label\r\nsecond line", s.ownPath = self;
+    s.window = reinterpret_cast<WindowHandle>(window), s.child = reinterpret_cast<WindowHandle>(child);
+    s.className.assign(text, ::GetClassNameA(window, text, MAX_PATH));
+    const auto ended = [&] { return ::WaitForSingleObject(helper.hProcess, 10000) == WAIT_OBJECT_0; };
+    HoldTheContract(*CreateWin32ProcessSystem(), *CreateWin32WindowEnumCalls(), s, ended);
+    ::TerminateProcess(helper.hProcess, 1);  // when the contract did not end it
     ::CloseHandle(helper.hProcess);
     ::CloseHandle(helper.hThread);
 }

@@ -34,7 +34,10 @@ struct FakeProcessSystem : ProcessSystem {
     std::vector<std::uint32_t> ProcessIds() override { return ids; }
     ProcessModules Modules(std::uint32_t pid) override { return modules[pid]; }
     std::vector<Task16> Tasks16(std::uint32_t pid) override { return tasks[pid]; }
-    void Terminate(std::uint32_t pid) override { terminated.push_back(pid); }
+    void Terminate(std::uint32_t pid) override {
+        terminated.push_back(pid);
+        std::erase_if(processes.entries, [&](const ProcessEntry& entry) { return entry.processId == pid; });
+    }
     bool AnyRunning(const std::string& path) override {
         return std::ranges::any_of(processes.entries, [&](const ProcessEntry& entry) {
             const std::vector<ModuleEntry>& named = modules[entry.processId].modules;
