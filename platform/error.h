@@ -40,7 +40,6 @@ inline constexpr std::int32_t kBadFileMode = 54;
 inline constexpr std::int32_t kPermissionDenied = 70;
 inline constexpr std::int32_t kPathNotFound = 76;
 inline constexpr std::int32_t kObjectRequired = 424;
-inline constexpr std::int32_t kCannotCreateObject = 429;
 }  // namespace errnum
 
 }  // namespace brakkis

@@ -89,6 +89,11 @@ TEST_P(FileSystemContract, MovesPickFilesInAnyCaseKeepTheirSpellingAndNeverOverw
 }
 
 TEST_P(FileSystemContract, WhatCannotBeDoneFailsAndChangesNothingButDeletionsDoWhatTheyCan) {
+    // The scripting runtime's numbers, as a player's message shows them.
+    EXPECT_EQ(std::vector({errnum::kInvalidCall, errnum::kOverflow, errnum::kSubscriptOutOfRange, errnum::kFileNotFound,
+                           errnum::kFileAlreadyExists, errnum::kBadFileMode, errnum::kPermissionDenied,
+                           errnum::kPathNotFound, errnum::kObjectRequired}),
+              std::vector({5, 6, 9, 53, 58, 54, 70, 76, 424}));
     for (const char* name :
          {"a.ini", "Core.u", "Sub.int\\", "Brakkis_Temp\\a.log", "x.~brakkis.tmp", "z.~brakkis.tmp.ini"})
         Put(name);
