@@ -1,9 +1,12 @@
 // The rewrite of UnrealTournament.int on any bytes, through restore and
 // staging on a fake disk: only the [General] section changes, every byte
 // outside it stays in place, in the file's own encoding.
+#include <numeric>
+
 #include "fuzz/fuzz_support.h"
 #include "launcher/game_files.h"
 #include "tests/fakes/fake_file_system.h"
+#include "tests/support/differences.h"
 
 namespace {
 
@@ -25,51 +28,42 @@ std::string Expected(const std::string& text, const std::string& section) {
         end += end == text.size() ? 0 : text.compare(end, 2, "\r\n") == 0 ? 2 : 1;
         lines.push_back(text.substr(i, end - i));
     }
-    const auto header = [&](std::size_t i) { return Key(lines[i]).starts_with('['); };
-    std::size_t start = 0;
-    while (start < lines.size() && Key(lines[start]) != "[general]") ++start;
-    std::size_t end = start + 1;
-    if (start == lines.size()) {
-        for (start = 0; start < lines.size() && !header(start);) ++start;
-        end = start;
-    }
-    while (end < lines.size() && !header(end)) ++end;
-    std::string before, after;
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        (i < start ? before : after) += i < start || i >= end ? lines[i] : "";
-    if (!before.empty() && before.back() != '\r' && before.back() != '\n') before += "\r\n";
-    return before + section + after;
+    const auto header = [](const std::string& line) { return Key(line).starts_with('['); };
+    auto start = std::ranges::find(lines, std::string("[general]"), Key);
+    const bool found = start != lines.end();
+    if (!found) start = std::ranges::find_if(lines, header);
+    const auto end = std::find_if(start + found, lines.end(), header);
+    std::string before = std::accumulate(lines.begin(), start, std::string());
+    if (!before.empty() && !before.ends_with('\r') && !before.ends_with('\n')) before += "\r\n";
+    return std::accumulate(end, lines.end(), before + section);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace brakkis;
     std::string text(reinterpret_cast<const char*>(data), size);
     while (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
     if (text.find('\0') != std::string::npos || text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return 0;
-    std::string game, mod, utf16 = "\xFF\xFE", expectedUtf16 = "\xFF\xFE";
-    for (const char* line : brakkis::GameGeneralSection) game.append(line).append("\r\n");
-    for (const char* line : brakkis::ModGeneralSection) mod.append(line).append("\r\n");
-    for (const char c : text) utf16.append({c, '\0'});
-    for (const char c : Expected(text, game)) expectedUtf16.append({c, '\0'});
+    std::string game, mod;
+    for (const char* line : GameGeneralSection) game.append(line).append("\r\n");
+    for (const char* line : ModGeneralSection) mod.append(line).append("\r\n");
+    const std::string restored = Expected(text, game);
     // The same text in each encoding the game reads comes back in it, and a
     // whole run leaves it as a restore does.
     const std::pair<std::string, std::string> encodings[] = {
-        {text, Expected(text, game)},
-        {"\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + Expected(text, game)},
-        {utf16, expectedUtf16}};
-    for (const auto& [content, restored] : encodings) {
-        brakkis::fakes::FakeDisk disk;
-        brakkis::fakes::FakeFileSystem files(disk);
-        brakkis::GameFiles folder(files, "C:\\UT");
+        {text, restored}, {"\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + restored}, {Utf16(text), Utf16(restored)}};
+    for (const auto& [content, bytes] : encodings) {
+        fakes::FakeDisk disk;
+        fakes::FakeFileSystem files(disk);
+        GameFiles folder(files, "C:\\UT");
         disk.Put("C:\\UT\\UnrealTournament.int", content);
         folder.RestoreGameFiles();
-        brakkis::fuzz::Check(disk.Below("C:\\UT").at("UnrealTournament.int") == restored);
+        fuzz::Check(disk.Below("C:\\UT") == Files{{"UnrealTournament.int", bytes}});
         folder.StageGameFiles();
         folder.RestoreGameFiles();
-        brakkis::fuzz::Check(
-            (disk.Below("C:\\UT") == std::map<std::string, std::string>{{"UnrealTournament.int", restored}}));
+        fuzz::Check(disk.Below("C:\\UT") == Files{{"UnrealTournament.int", bytes}});
     }
-    brakkis::fuzz::Check(brakkis::WithGeneralSection(text, brakkis::ModGeneralSection) == Expected(text, mod));
+    fuzz::Check(WithGeneralSection(text, ModGeneralSection) == Expected(text, mod));
     return 0;
 }

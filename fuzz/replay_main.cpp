@@ -1,6 +1,5 @@
 // Runs a fuzz target over every file below the folders it is given, without
-// libFuzzer: the seed and regression corpora replay in every test build, gcc
-// included. A broken property aborts, and ctest sees the failure.
+// libFuzzer, so the corpora replay in every test build; a broken property aborts.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -13,10 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 int main(int argc, char** argv) {
     std::set<std::filesystem::path> inputs;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc; ++i)
         for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[i]))
             if (entry.is_regular_file()) inputs.insert(entry.path());
-    }
     for (const auto& path : inputs) {
         std::ifstream in(path, std::ios::binary);
         const std::string bytes{std::istreambuf_iterator<char>(in), {}};

@@ -8,17 +8,16 @@ namespace brakkis {
 
 using Files = std::map<std::string, std::string>;
 
-// The names whose presence or bytes differ: a failure names files, never
-// prints them.
+// The names whose presence or bytes differ: a failure names files, never prints them.
 inline std::string Differences(const Files& expected, const Files& actual) {
     std::string out;
-    for (const auto& [path, bytes] : expected) {
-        const auto it = actual.find(path);
-        if (it == actual.end() || it->second != bytes) out += (it == actual.end() ? " missing:" : " changed:") + path;
-    }
-    for (const auto& [path, bytes] : actual) {
-        if (!expected.count(path)) out += " extra:" + path;
-    }
+    for (const auto& [path, bytes] : expected)
+        if (!actual.contains(path))
+            out += " missing:" + path;
+        else if (actual.at(path) != bytes)
+            out += " changed:" + path;
+    for (const auto& [path, bytes] : actual)
+        if (!expected.contains(path)) out += " extra:" + path;
     return out;
 }
 
