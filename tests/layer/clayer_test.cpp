@@ -1,5 +1,4 @@
-// CLayer on the simulated machine, whose windows refuse layered attributes
-// until they carry the layered style, as user32's do.
+// CLayer on the simulated machine, whose windows, like user32's, refuse layered attributes until they are layered.
 #include <gtest/gtest.h>
 
 #include "layer/clayer.h"
