@@ -1,5 +1,5 @@
-// The registry as plain data, answering with the statuses Windows gives: a key is its whole path, its
-// root's number first; a handle, the path it was opened on.
+// The registry as plain data with the statuses Windows gives: a key is its whole path, root number first; a
+// handle, the path it was opened on.
 #pragma once
 
 #include <algorithm>
@@ -18,8 +18,7 @@ struct FakeRegistry : RegistryCalls {
     static std::string Path(RegKey root, const std::string& path = "") {
         return std::to_string(root) + (path.empty() ? "" : "\\" + path);
     }
-    // As for a user without administrator rights: at or below the path a key
-    // can be neither made nor opened for writing; reading still works.
+    // As for a user without administrator rights: at or below the path, keys can be read but not made or written.
     void DenyWrites(RegKey root, const std::string& path = "") { denied.push_back(Path(root, path) + '\\'); }
 
     std::int32_t OpenKeyEx(RegKey parent, const std::string& path, std::uint32_t, std::uint32_t access,
