@@ -57,13 +57,9 @@ TEST(GameFiles, AGeneralSectionThatCannotBeReadSafelyIsReplacedWhole) {
 TEST(GameFiles, RenderDeviceCarriesOverOrLeavesTheTargetAlone) {
     const std::string cases[][3] = {
         // the player's configuration, the modification's, and what it becomes (empty: the carry-over raises)
-        {"[E]\r\nGameRenderDevice=New\r\n", "[E]\r\nGameRenderDevice=Old\r\n[Next]\r\nKey=1\r\n",
-         "[E]\r\nGameRenderDevice=New\r\n[Next]\r\nKey=1\r\n"},
-        // Found in any case, copied in its own.
-        {"gamerenderdevice=New  \r\n", "\xEF\xBB\xBFGameRenderDevice=X\r\n", "\xEF\xBB\xBFgamerenderdevice=New  \r\n"},
-        // Every occurrence of the old line goes, also inside a longer line.
-        {"GameRenderDevice=New\r\n", "GameRenderDevice=Old\r\n;was GAMERENDERDEVICE=OLD once\r\n",
-         "GameRenderDevice=New\r\n;was GameRenderDevice=New once\r\n"},
+        // Found in any case, copied in its own; every occurrence of the old line goes, also inside a longer line.
+        {"gamerenderdevice=New  \r\n", "\xEF\xBB\xBFGameRenderDevice=Old\r\n;was GAMERENDERDEVICE=OLD once\r\n",
+         "\xEF\xBB\xBFgamerenderdevice=New  \r\n;was gamerenderdevice=New   once\r\n"},
         {"[E]\r\nRenderDevice=None\r\n", "GameRenderDevice=Old\r\n", ""},  // no key in the source
         {"GameRenderDevice=New\r\n", "[E]\r\nGameRenderDevice=Old", ""},   // no line end after it
         {"GameRenderDevice=New\n", "GameRenderDevice=Old\r\n", ""},        // only CR LF ends the line
