@@ -135,8 +135,10 @@ TEST_P(FileSystemContract, WhatCannotBeDoneFailsAndChangesNothingButDeletionsDoW
 
 TEST_P(FileSystemContract, AWriteReplacesTheFileWholeOnlyAtClose) {
     Put("UnrealTournament.int", "old");
+    std::string bytes;
+    for (int c = 0; c < 256; ++c) bytes += static_cast<char>(c);
     auto stream = Open("UNREALTOURNAMENT.INT", IOMode::ForWriting);
-    stream->WriteLine("[General]");
+    stream->WriteLine(bytes);
     stream->Write("Product=Brakkis");
     // A crash now finds the old file whole, and the pending one beside it.
     EXPECT_EQ(Now().at("UnrealTournament.int") + " " + std::to_string(Now().count("UnrealTournament.int.~brakkis.tmp")),
@@ -148,15 +150,9 @@ TEST_P(FileSystemContract, AWriteReplacesTheFileWholeOnlyAtClose) {
     Open("UnrealTournament.int", IOMode::ForWriting)->Write("half");
     // What a dead process left beside a file is taken over by the next write.
     Put("New.int.~brakkis.tmp", "half");
-    std::string bytes;
-    for (int c = 0; c < 256; ++c) bytes += static_cast<char>(c);
-    stream = Open("New.int", IOMode::ForWriting, true);
-    stream->WriteLine(bytes);
-    stream->Close();
-    EXPECT_EQ(
-        Differences({{"New.int", bytes + "\r\n"}, {"UnrealTournament.int", "[General]\r\nProduct=Brakkis"}}, Now()),
-        "");
-    EXPECT_EQ(Open("new.INT", IOMode::ForReading)->ReadAll(), bytes + "\r\n");
+    Open("New.int", IOMode::ForWriting, true)->Close();
+    EXPECT_EQ(Differences({{"New.int", ""}, {"UnrealTournament.int", bytes + "\r\nProduct=Brakkis"}}, Now()), "");
+    EXPECT_EQ(Open("unrealtournament.INT", IOMode::ForReading)->ReadAll(), bytes + "\r\nProduct=Brakkis");
 }
 
 INSTANTIATE_TEST_SUITE_P(Adapters, FileSystemContract, ::testing::ValuesIn(kAdapters), [](auto& i) { return i.param; });
