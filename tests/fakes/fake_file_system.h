@@ -21,8 +21,7 @@ namespace brakkis::fakes {
 
 inline std::pair<std::string, std::string> SplitPath(const std::string& path) {
     const auto at = path.rfind('\\');
-    return at == std::string::npos ? std::pair{std::string(), path}
-                                   : std::pair{path.substr(0, at), path.substr(at + 1)};
+    return {at == std::string::npos ? "" : path.substr(0, at), path.substr(at + 1)};
 }
 
 inline std::string Trimmed(std::string path) {
@@ -135,7 +134,6 @@ struct FakeFileSystem final : FileSystem {
         FailUnless(!disk_.Find(path), errnum::kFileAlreadyExists);
         disk_.MakeFolder(path);
     }
-    // Without force, a read-only entry anywhere inside stops it before anything goes.
     void DeleteFolder(const std::string& path, bool force) override {
         disk_.Announce("DeleteFolder " + path);
         FailUnless(disk_.Find(path) && disk_.Find(path)->folder, errnum::kPathNotFound);
@@ -144,7 +142,6 @@ struct FakeFileSystem final : FileSystem {
             FailUnless(force || !goes(entry) || !entry.second.readOnly, errnum::kPermissionDenied);
         std::erase_if(disk_.entries, goes);
     }
-    // Every file it can; a name already taken is never overwritten.
     void MoveFile(const std::string& source, const std::string& destination) override {
         disk_.Announce("MoveFile " + source);
         const std::vector<std::string> paths = disk_.Matching(source);
@@ -153,14 +150,12 @@ struct FakeFileSystem final : FileSystem {
             path_names::EndsWithSeparator(destination) || path_names::HasWildcard(SplitPath(source).second);
         const std::string folder = intoFolder ? Trimmed(destination) : SplitPath(destination).first;
         FailUnless(disk_.IsFolder(folder), errnum::kPathNotFound);
-        bool taken = false;
+        std::size_t moved = 0;
         for (const std::string& path : paths) {
             const std::string target = folder + "\\" + SplitPath(intoFolder ? path : destination).second;
-            const bool free = disk_.entries.try_emplace(target, disk_.entries[path]).second;
-            if (free) disk_.entries.erase(path);
-            taken |= !free;
+            if (disk_.entries.try_emplace(target, disk_.entries[path]).second) moved += disk_.entries.erase(path);
         }
-        FailUnless(!taken, errnum::kFileAlreadyExists);
+        FailUnless(moved == paths.size(), errnum::kFileAlreadyExists);
     }
     void DeleteFile(const std::string& path) override {
         disk_.Announce("DeleteFile " + path);
