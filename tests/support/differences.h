@@ -12,12 +12,8 @@ using Files = std::map<std::string, std::string>;
 inline std::string Differences(const Files& expected, const Files& actual) {
     std::string out;
     for (const auto& [path, bytes] : expected)
-        if (!actual.contains(path))
-            out += " missing:" + path;
-        else if (actual.at(path) != bytes)
-            out += " changed:" + path;
-    for (const auto& [path, bytes] : actual)
-        if (!expected.contains(path)) out += " extra:" + path;
+        out += !actual.contains(path) ? " missing:" + path : actual.at(path) != bytes ? " changed:" + path : "";
+    for (const auto& [path, bytes] : actual) out += expected.contains(path) ? "" : " extra:" + path;
     return out;
 }
 
