@@ -76,12 +76,6 @@ public:
     }
     void DestroyWindow(WindowHandle hwnd) { windows_.erase(hwnd); }
     SimWindow* Window(WindowHandle hwnd) { return windows_.count(hwnd) ? &windows_[hwnd] : nullptr; }
-    // Without the search's hook: what a test looks up for itself.
-    WindowHandle WindowTitled(const std::string& title) const {
-        const auto it =
-            std::ranges::find_if(windows_, [&](const auto& w) { return ascii::EqualNoCase(w.second.title, title); });
-        return it == windows_.end() ? 0 : it->first;
-    }
 
     SimProcess& StartProcess(const std::string& commandLine) {
         processes_.push_back(std::make_unique<SimProcess>(SimProcess{nextPid_ += 4, commandLine}));
@@ -154,8 +148,10 @@ public:
     }
 
     WindowHandle FindWindowByTitle(const std::string& title) override {
-        if (beforeSearch) beforeSearch(title);
-        return WindowTitled(title);
+        if (missed && missed(title)) return 0;
+        const auto it =
+            std::ranges::find_if(windows_, [&](const auto& w) { return ascii::EqualNoCase(w.second.title, title); });
+        return it == windows_.end() ? 0 : it->first;
     }
     bool SetWindowPos(WindowHandle hwnd, WindowHandle after, std::int32_t x, std::int32_t y, std::int32_t, std::int32_t,
                       std::uint32_t flags) override {
@@ -212,9 +208,10 @@ public:
     // What a started program does, given its process: typically schedules
     // window changes and its own end on the clock.
     std::function<void(SimMachine&, SimProcess&)> program;
-    // What other launchers do while this one waits for the files, and what
-    // happens before each search for a window by title.
-    std::function<void(const std::string&)> whileLocking, beforeSearch;
+    // What other launchers do while this one waits for the files.
+    std::function<void(const std::string&)> whileLocking;
+    // Which searches for a window by title miss it, as if it had just gone.
+    std::function<bool(const std::string&)> missed;
 
 private:
     std::uint64_t now_ = 0, nextTick_ = 0;
