@@ -45,7 +45,6 @@ TEST(Launcher, StartUpChoosesTheGameTheRepairOrToStayOut) {
         End end;
         std::string values, box = "";  // box: title|style|the text's beginning
     } cases[] = {
-        {"DM-Deck16", {}, kPlays, ours},
         {"/silent extra", {}, kPlays, ours},
         {"   ", {}, kPlays, ours},        // blanks are not "no arguments"
         {"\t/silent", {}, kPlays, ours},  // only blanks are trimmed
@@ -63,10 +62,9 @@ TEST(Launcher, StartUpChoosesTheGameTheRepairOrToStayOut) {
         {"", [](auto& r) { r.disk.entries.at(kGame).readOnly = true; }, kOut, none,
          "Brakkis Isle|16|Brakkis Isle may not change the files in the game folder\n\n" + kGame +
              "\n\nWhile Brakkis runs"},
-        // Another launcher's run holds the folder: a second start points at it, a repair changes nothing, and a
-        // resident repair steps aside whether the run began while it waited for the files or later.
+        // Another launcher's run holds the folder: a second start points at it, and a repair steps aside whether
+        // the run began while it waited for the files or once it stays resident.
         {"", [](auto& r) { OthersRun(r, true); }, kPointsAtTheRun, ours},
-        {"/silent", [](auto& r) { OthersRun(r, true); }, kOut, ours},
         {"/silent", [](auto& r) { r.machine.whileLocking = [&r](auto&) { OthersRun(r, true); }; }, kStepsAside, ours},
         {"/silent", [](auto& r) { r.machine.At(500, [&r] { OthersRun(r, true); }); }, kStepsAside, ours},
     };
