@@ -40,7 +40,6 @@ struct RunCall {
     std::string command;
     std::int16_t windowStyle = 0;
     bool wait = false;
-    std::uint64_t at = 0;  // virtual milliseconds
 };
 
 struct MessageBoxCall {
@@ -94,9 +93,10 @@ public:
     }
     const std::vector<std::unique_ptr<SimProcess>>& Processes() const { return processes_; }
 
-    // Loads the form, then pumps its message loop until it unloads or the
-    // clock reaches the limit.
-    void RunForm(FormEvents& form, std::uint64_t untilMs) {
+    // Loads the form started with the arguments, then pumps its message loop
+    // until it unloads or the clock reaches the limit.
+    void RunForm(FormEvents& form, const std::string& arguments, std::uint64_t untilMs) {
+        commandLine = arguments;
         form_ = &form;
         formHwnd = CreateWindow("", false);
         nextTick_ = now_ + kTimerMs;
@@ -228,7 +228,7 @@ private:
 struct SimShell : Shell {
     explicit SimShell(SimMachine& machine) : m_(machine) {}
     std::int32_t Run(const std::string& command, std::int16_t windowStyle, bool wait) override {
-        m_.runs.push_back({command, windowStyle, wait, m_.Now()});
+        m_.runs.push_back({command, windowStyle, wait});
         const std::uint32_t pid = m_.StartProcess(command).pid;
         if (wait) m_.Pump([&] { return !m_.Process(pid)->alive; }, m_.Now() + 24ull * 3600 * 1000);
         return 0;

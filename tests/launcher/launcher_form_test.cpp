@@ -83,7 +83,7 @@ TEST(Launcher, StartUpChoosesTheGameTheRepairOrToStayOut) {
             const bool valueSet = run.RunValue() + run.RunValue(reg::kCurrentUser) != "(none)(none)";
             EXPECT_TRUE(valueSet || c.end != kPlays || run.Folder() == before);
         };
-        run.Run(c.arguments, 1000);
+        m.RunForm(run.form, c.arguments, 1000);
         const bool started = c.end == kPlays && !run.failShell;
         const std::string command = c.arguments.empty() ? kEntry : kGameExe + c.arguments + passThrough;
         EXPECT_EQ(m.runs.empty() ? "" : m.runs[0].command, started ? command : "");
@@ -141,7 +141,7 @@ TEST(Launcher, TheWatchFollowsTheGamesWindowsUntilTheGameIsReallyGone) {
         };
         std::map<std::uint64_t, bool> seen;
         for (const auto& [t, visible] : course.seen) m.At(t, [&, t = t] { seen[t] = m.Visible(); });
-        run.Run("", 60000);
+        m.RunForm(run.form, "", 60000);
         EXPECT_EQ(seen, course.seen) << course.endsAt;
         EXPECT_EQ(m.FormLoaded() ? 0 : m.Now(), course.endedAt) << course.endsAt;
         EXPECT_EQ(m.FormLoaded() ? "(none)" : Differences(original, run.Folder()) + run.RunValue(), "(none)");
@@ -169,15 +169,15 @@ TEST(Launcher, VideoSetupRestartsTheGameWithThePlayersDevice) {
         m.missed = [&](const std::string& title) {
             return course == "gone again" && m.Now() >= 25000 && title == "Brakkis" && ++searches >= 3;
         };
-        run.Run("DM-Deck16", 26000);
+        m.RunForm(run.form, "DM-Deck16", 26000);
         SCOPED_TRACE(course);
         ASSERT_EQ(m.runs.size(), course == "restart" ? 2u : 1u);
         EXPECT_EQ(std::tuple(m.Processes()[0]->killed, run.form.Watch().VideoSetupSeen, m.FormLoaded()),
                   std::tuple(course != "gone again", course != "restart", course != "no device"));
         if (course != "restart") continue;
-        // At the first tick that saw the main window back, then 3 s of blocking.
-        EXPECT_EQ(std::tuple(m.runs[1].command, m.runs[1].wait, m.runs[1].at / 100, m.sleeps, m.Visible()),
-                  std::tuple(kEntry, false, 250ull, std::vector<std::uint64_t>{12000, 3000}, false));
+        // At the first tick that saw the main window back, 25 s, then 3 s of blocking that end the run.
+        EXPECT_EQ(std::tuple(m.runs[1].command, m.runs[1].wait, m.Now(), m.sleeps, m.Visible()),
+                  std::tuple(kEntry, false, 28000ull, std::vector<std::uint64_t>{12000, 3000}, false));
     }
 }
 
