@@ -128,19 +128,14 @@ public:
         return 1;  // OK
     }
     void SetVisible(bool visible) override {
-        SimWindow* w = Window(formHwnd);
-        if (!w) return;
-        if (visible && w->keyAtFirstShow < 0)
-            w->keyAtFirstShow = (w->layeredFlags & win::kLwaColorKey) ? w->layeredKey : 0;
-        w->visible = visible;
+        SimWindow& w = *Window(formHwnd);
+        if (visible && w.keyAtFirstShow < 0) w.keyAtFirstShow = (w.layeredFlags & win::kLwaColorKey) ? w.layeredKey : 0;
+        w.visible = visible;
     }
     bool Visible() override { return Window(formHwnd) && Window(formHwnd)->visible; }
     WindowHandle Hwnd() override { return formHwnd; }
     void Unload() override {
-        if (FormEvents* form = std::exchange(form_, nullptr)) {
-            form->OnUnload();
-            DestroyWindow(formHwnd);
-        }
+        if (FormEvents* form = std::exchange(form_, nullptr)) form->OnUnload();
     }
     void Sleep(std::uint32_t milliseconds) override {
         sleeps.push_back(milliseconds);
