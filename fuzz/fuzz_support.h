@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <source_location>
 
 namespace brakkis::fuzz {
 
 // An abort is what libFuzzer records as a finding, and what fails a replay.
-inline void Check(bool holds, std::source_location at = std::source_location::current()) {
-    if (!holds) std::fprintf(stderr, "%s:%u: property broken\n", at.file_name(), at.line()), std::abort();
+// The builtins, not std::source_location: clang 14 cannot build libstdc++'s.
+inline void Check(bool holds, const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
+    if (!holds) std::fprintf(stderr, "%s:%d: property broken\n", file, line), std::abort();
 }
 
 }  // namespace brakkis::fuzz

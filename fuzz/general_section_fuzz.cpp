@@ -17,11 +17,13 @@ std::string Key(std::string line) {
     return line.erase(line.find_last_not_of(" \t") + 1);
 }
 
-// The text with the section replaced, found line by line (each line with
-// its own end: CR LF, LF or CR): from the first [General] header up to the
-// next line that opens a section; without one, where the first section
-// begins, on a line of its own.
-std::string Expected(const std::string& text, const std::string& section) {
+// The text with the section replaced by the lines, each ended by CR LF, found
+// line by line (each line with its own end: CR LF, LF or CR): from the first
+// [General] header up to the next line that opens a section; without one,
+// where the first section begins, on a line of its own.
+std::string Expected(const std::string& text, const brakkis::GeneralSection& section) {
+    std::string replacement;
+    for (const char* line : section) replacement.append(line).append("\r\n");
     std::vector<std::string> lines;
     for (std::size_t i = 0, end; i < text.size(); i = end) {
         end = std::min(text.find_first_of("\r\n", i), text.size());
@@ -35,7 +37,7 @@ std::string Expected(const std::string& text, const std::string& section) {
     const auto end = std::find_if(start + found, lines.end(), header);
     std::string before = std::accumulate(lines.begin(), start, std::string());
     if (!before.empty() && !before.ends_with('\r') && !before.ends_with('\n')) before += "\r\n";
-    return std::accumulate(end, lines.end(), before + section);
+    return std::accumulate(end, lines.end(), before + replacement);
 }
 
 }  // namespace
@@ -45,10 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string text(reinterpret_cast<const char*>(data), size);
     while (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
     if (text.find('\0') != std::string::npos || text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return 0;
-    std::string game, mod;
-    for (const char* line : GameGeneralSection) game.append(line).append("\r\n");
-    for (const char* line : ModGeneralSection) mod.append(line).append("\r\n");
-    const std::string restored = Expected(text, game);
+    const std::string restored = Expected(text, GameGeneralSection);
     // The same text in each encoding the game reads comes back in it, and a
     // whole run leaves it as a restore does.
     const std::pair<std::string, std::string> encodings[] = {
@@ -64,6 +63,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         folder.RestoreGameFiles();
         fuzz::Check(disk.Below("C:\\UT") == Files{{"UnrealTournament.int", bytes}});
     }
-    fuzz::Check(WithGeneralSection(text, ModGeneralSection) == Expected(text, mod));
+    fuzz::Check(WithGeneralSection(text, ModGeneralSection) == Expected(text, ModGeneralSection));
     return 0;
 }

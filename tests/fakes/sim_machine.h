@@ -40,7 +40,6 @@ struct RunCall {
     std::string command;
     std::int16_t windowStyle = 0;
     bool wait = false;
-    std::uint64_t at = 0;  // virtual milliseconds
 };
 
 struct MessageBoxCall {
@@ -76,12 +75,6 @@ public:
     }
     void DestroyWindow(WindowHandle hwnd) { windows_.erase(hwnd); }
     SimWindow* Window(WindowHandle hwnd) { return windows_.count(hwnd) ? &windows_[hwnd] : nullptr; }
-    // Without the search's hook: what a test looks up for itself.
-    WindowHandle WindowTitled(const std::string& title) const {
-        const auto it =
-            std::ranges::find_if(windows_, [&](const auto& w) { return ascii::EqualNoCase(w.second.title, title); });
-        return it == windows_.end() ? 0 : it->first;
-    }
 
     SimProcess& StartProcess(const std::string& commandLine) {
         processes_.push_back(std::make_unique<SimProcess>(SimProcess{nextPid_ += 4, commandLine}));
@@ -100,9 +93,10 @@ public:
     }
     const std::vector<std::unique_ptr<SimProcess>>& Processes() const { return processes_; }
 
-    // Loads the form, then pumps its message loop until it unloads or the
-    // clock reaches the limit.
-    void RunForm(FormEvents& form, std::uint64_t untilMs) {
+    // Loads the form started with the arguments, then pumps its message loop
+    // until it unloads or the clock reaches the limit.
+    void RunForm(FormEvents& form, const std::string& arguments, std::uint64_t untilMs) {
+        commandLine = arguments;
         form_ = &form;
         formHwnd = CreateWindow("", false);
         nextTick_ = now_ + kTimerMs;
@@ -134,19 +128,14 @@ public:
         return 1;  // OK
     }
     void SetVisible(bool visible) override {
-        SimWindow* w = Window(formHwnd);
-        if (!w) return;
-        if (visible && w->keyAtFirstShow < 0)
-            w->keyAtFirstShow = (w->layeredFlags & win::kLwaColorKey) ? w->layeredKey : 0;
-        w->visible = visible;
+        SimWindow& w = *Window(formHwnd);
+        if (visible && w.keyAtFirstShow < 0) w.keyAtFirstShow = (w.layeredFlags & win::kLwaColorKey) ? w.layeredKey : 0;
+        w.visible = visible;
     }
     bool Visible() override { return Window(formHwnd) && Window(formHwnd)->visible; }
     WindowHandle Hwnd() override { return formHwnd; }
     void Unload() override {
-        if (FormEvents* form = std::exchange(form_, nullptr)) {
-            form->OnUnload();
-            DestroyWindow(formHwnd);
-        }
+        if (FormEvents* form = std::exchange(form_, nullptr)) form->OnUnload();
     }
     void Sleep(std::uint32_t milliseconds) override {
         sleeps.push_back(milliseconds);
@@ -154,8 +143,10 @@ public:
     }
 
     WindowHandle FindWindowByTitle(const std::string& title) override {
-        if (beforeSearch) beforeSearch(title);
-        return WindowTitled(title);
+        if (missed && missed(title)) return 0;
+        const auto it =
+            std::ranges::find_if(windows_, [&](const auto& w) { return ascii::EqualNoCase(w.second.title, title); });
+        return it == windows_.end() ? 0 : it->first;
     }
     bool SetWindowPos(WindowHandle hwnd, WindowHandle after, std::int32_t x, std::int32_t y, std::int32_t, std::int32_t,
                       std::uint32_t flags) override {
@@ -212,9 +203,10 @@ public:
     // What a started program does, given its process: typically schedules
     // window changes and its own end on the clock.
     std::function<void(SimMachine&, SimProcess&)> program;
-    // What other launchers do while this one waits for the files, and what
-    // happens before each search for a window by title.
-    std::function<void(const std::string&)> whileLocking, beforeSearch;
+    // What other launchers do while this one waits for the files.
+    std::function<void(const std::string&)> whileLocking;
+    // Which searches for a window by title miss it, as if it had just gone.
+    std::function<bool(const std::string&)> missed;
 
 private:
     std::uint64_t now_ = 0, nextTick_ = 0;
@@ -231,7 +223,7 @@ private:
 struct SimShell : Shell {
     explicit SimShell(SimMachine& machine) : m_(machine) {}
     std::int32_t Run(const std::string& command, std::int16_t windowStyle, bool wait) override {
-        m_.runs.push_back({command, windowStyle, wait, m_.Now()});
+        m_.runs.push_back({command, windowStyle, wait});
         const std::uint32_t pid = m_.StartProcess(command).pid;
         if (wait) m_.Pump([&] { return !m_.Process(pid)->alive; }, m_.Now() + 24ull * 3600 * 1000);
         return 0;

@@ -45,7 +45,6 @@ TEST(Launcher, StartUpChoosesTheGameTheRepairOrToStayOut) {
         End end;
         std::string values, box = "";  // box: title|style|the text's beginning
     } cases[] = {
-        {"DM-Deck16", {}, kPlays, ours},
         {"/silent extra", {}, kPlays, ours},
         {"   ", {}, kPlays, ours},        // blanks are not "no arguments"
         {"\t/silent", {}, kPlays, ours},  // only blanks are trimmed
@@ -63,10 +62,9 @@ TEST(Launcher, StartUpChoosesTheGameTheRepairOrToStayOut) {
         {"", [](auto& r) { r.disk.entries.at(kGame).readOnly = true; }, kOut, none,
          "Brakkis Isle|16|Brakkis Isle may not change the files in the game folder\n\n" + kGame +
              "\n\nWhile Brakkis runs"},
-        // Another launcher's run holds the folder: a second start points at it, a repair changes nothing, and a
-        // resident repair steps aside whether the run began while it waited for the files or later.
+        // Another launcher's run holds the folder: a second start points at it, and a repair steps aside whether
+        // the run began while it waited for the files or once it stays resident.
         {"", [](auto& r) { OthersRun(r, true); }, kPointsAtTheRun, ours},
-        {"/silent", [](auto& r) { OthersRun(r, true); }, kOut, ours},
         {"/silent", [](auto& r) { r.machine.whileLocking = [&r](auto&) { OthersRun(r, true); }; }, kStepsAside, ours},
         {"/silent", [](auto& r) { r.machine.At(500, [&r] { OthersRun(r, true); }); }, kStepsAside, ours},
     };
@@ -85,7 +83,7 @@ TEST(Launcher, StartUpChoosesTheGameTheRepairOrToStayOut) {
             const bool valueSet = run.RunValue() + run.RunValue(reg::kCurrentUser) != "(none)(none)";
             EXPECT_TRUE(valueSet || c.end != kPlays || run.Folder() == before);
         };
-        run.Run(c.arguments, 1000);
+        m.RunForm(run.form, c.arguments, 1000);
         const bool started = c.end == kPlays && !run.failShell;
         const std::string command = c.arguments.empty() ? kEntry : kGameExe + c.arguments + passThrough;
         EXPECT_EQ(m.runs.empty() ? "" : m.runs[0].command, started ? command : "");
@@ -115,14 +113,13 @@ TEST(Launcher, TheWatchFollowsTheGamesWindowsUntilTheGameIsReallyGone) {
         std::map<std::uint64_t, bool> seen;
         bool restarts = false;  // at its end the game starts itself anew, with the windows after that end
     } courses[] = {
-        // First seen on the tick at 1000: a blocking 12 s, then hidden. Gone at
-        // 40000, missed by that tick: 2 s, then unloaded.
-        {{{"Brakkis", 1000, 40000}}, 40050, 42000, {{900, true}, {12950, true}, {13050, false}}},
-        {{{"Brakkis", 1000, 20000}, {kVideo, 20000, 25000}}, 25000, 0, {{24000, false}, {30000, true}}},
+        // First seen on the tick at 1000: a blocking 12 s, then hidden, also while the recovery dialog stands, and
+        // shown once it closes. Gone at 50000, its process still there for that tick: 2 s, then unloaded.
         {{{"Brakkis", 1000, 20000}, {kRecovery, 19000, 30000}, {"Brakkis", 35000, 50000}},
-         50000,
+         50050,
          52000,
-         {{25000, false}, {33000, true}}},
+         {{900, true}, {12950, true}, {13050, false}, {25000, false}, {33000, true}}},
+        {{{"Brakkis", 1000, 20000}, {kVideo, 20000, 25000}}, 25000, 0, {{24000, false}, {30000, true}}},
         {{}, 100, 0, {{30050, true}, {30150, false}}},
         // Gone from the screen for 5 s while the game starts itself anew.
         {{{"Brakkis", 1000, 20000}, {"Brakkis", 25000, 35000}}, 20000, 37000, {{24000, false}}, true},
@@ -143,7 +140,7 @@ TEST(Launcher, TheWatchFollowsTheGamesWindowsUntilTheGameIsReallyGone) {
         };
         std::map<std::uint64_t, bool> seen;
         for (const auto& [t, visible] : course.seen) m.At(t, [&, t = t] { seen[t] = m.Visible(); });
-        run.Run("", 60000);
+        m.RunForm(run.form, "", 60000);
         EXPECT_EQ(seen, course.seen) << course.endsAt;
         EXPECT_EQ(m.FormLoaded() ? 0 : m.Now(), course.endedAt) << course.endsAt;
         EXPECT_EQ(m.FormLoaded() ? "(none)" : Differences(original, run.Folder()) + run.RunValue(), "(none)");
@@ -159,34 +156,27 @@ TEST(Launcher, VideoSetupRestartsTheGameWithThePlayersDevice) {
         LauncherRig run;
         auto& m = run.machine;
         m.program = [&](auto&, sim::SimProcess& game) {
-            if (m.Processes().size() > 1) return Window(m, game.pid, "Brakkis", m.Now() + 500, 200000);
+            if (m.Processes().size() > 1) return;  // the run ends with the restart's blocking
             Window(m, game.pid, "Brakkis", 1000, 20000);
             Window(m, game.pid, kVideo, 20000, 25000);
             Window(m, game.pid, "Brakkis", 25000, 90000);
-            m.At(27000, [&m, pid = game.pid] { m.EndProcess(pid); });
-            // The device the player chooses in the video dialog.
-            run.disk.Put(kGame + "\\UnrealTournament.ini", "GameRenderDevice=D3DDrv.D3DRenderDevice\r\n");
             if (course == "no device") run.disk.Put(kGame + "\\Brakkis.ini", "[Engine.Engine]\r\n");
             m.At(25000, [&] { m.SetVisible(true); });  // shown meanwhile: the restart hides it again
         };
-        // Back at 25 s, the main window is gone when the restart looks: the third search of that tick.
+        // Back at 25 s, the main window is gone when the restart looks: from the third search of that tick on.
         int searches = 0;
-        m.beforeSearch = [&](const std::string& title) {
-            if (course == "gone again" && m.Now() >= 25000 && title == "Brakkis" && ++searches == 3) {
-                m.DestroyWindow(m.WindowTitled(title));
-            }
+        m.missed = [&](const std::string& title) {
+            return course == "gone again" && m.Now() >= 25000 && title == "Brakkis" && ++searches >= 3;
         };
-        run.Run("DM-Deck16", 26000);
+        m.RunForm(run.form, "DM-Deck16", 26000);
         SCOPED_TRACE(course);
         ASSERT_EQ(m.runs.size(), course == "restart" ? 2u : 1u);
         EXPECT_EQ(std::tuple(m.Processes()[0]->killed, run.form.Watch().VideoSetupSeen, m.FormLoaded()),
                   std::tuple(course != "gone again", course != "restart", course != "no device"));
         if (course != "restart") continue;
-        // At the first tick that saw the main window back, then 3 s of blocking.
-        EXPECT_EQ(std::tuple(m.runs[1].command, m.runs[1].wait, m.runs[1].at / 100, m.sleeps, m.Visible()),
-                  std::tuple(kEntry, false, 250ull, std::vector<std::uint64_t>{12000, 3000}, false));
-        EXPECT_NE(run.Folder().at("Brakkis.ini").find("GameRenderDevice=D3DDrv.D3DRenderDevice\r\n"),
-                  std::string::npos);
+        // At the first tick that saw the main window back, 25 s, then 3 s of blocking that end the run.
+        EXPECT_EQ(std::tuple(m.runs[1].command, m.runs[1].wait, m.Now(), m.sleeps, m.Visible()),
+                  std::tuple(kEntry, false, 28000ull, std::vector<std::uint64_t>{12000, 3000}, false));
     }
 }
 

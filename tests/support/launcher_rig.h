@@ -41,12 +41,6 @@ struct LauncherRig {
             type, type == reg::kSz ? data + '\0' : data};
     }
 
-    // Loads the window and runs its message loop for at most the given time.
-    void Run(const std::string& commandLine, std::uint64_t forMs) {
-        machine.commandLine = commandLine;
-        machine.RunForm(form, machine.Now() + forMs);
-    }
-
     fakes::FakeDisk disk;
     sim::SimMachine machine;
     sim::FakeRegistry registry;
