@@ -133,7 +133,6 @@ std::string Written(const sim::FakeRegistry& fake) {
 TEST_P(Registry, AssociationsWriteTheirVerbsUntilAWriteFailsAndAdditionalOnesNeedTripletsAndAClass) {
     if (GetParam()) GTEST_SKIP();  // the machine's own file types stay as they are
     fake_.DenyWrites(reg::kClassesRoot, "C\\shell\\add");
-    reg_.SetValueKey("stray");
     EXPECT_EQ("26001" + kSetFailed + "-2147483648',Section: 'C\\shell\\add',Key: '' to value: '&Install .x'",
               Raised([&] {
                   reg_.CreateEXEAssociation("  \"C:\\100%\"  ", "C", "D", ".x", "Go", true, "", true, "", true, "", 0);
