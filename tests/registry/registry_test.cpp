@@ -119,21 +119,9 @@ TEST_P(Registry, ListingsStartAfreshEndAtANameThatDoesNotFitAndKeepWhatTheyFound
               Raised([&] { reg_.EnumerateSections(sections, sectionCount); }));
 }
 
-// Every key below the classes root, each value as name=text ("=(2)" for expandable text).
-std::string Written(const sim::FakeRegistry& fake) {
-    std::string written;
-    for (const auto& [path, values] : fake.keys) {
-        if (!path.starts_with("-2147483648\\")) continue;
-        written += "|" + path.substr(12);
-        for (const auto& [name, v] : values) written += name + (v.first == 2 ? "=(2)" : "=") + v.second.c_str();
-    }
-    return written;
-}
-
 TEST_P(Registry, AssociationsWriteTheirVerbsUntilAWriteFailsAndAdditionalOnesNeedTripletsAndAClass) {
     if (GetParam()) GTEST_SKIP();  // the machine's own file types stay as they are
     fake_.DenyWrites(reg::kClassesRoot, "C\\shell\\add");
-    reg_.SetValueKey("stray");
     EXPECT_EQ("26001" + kSetFailed + "-2147483648',Section: 'C\\shell\\add',Key: '' to value: '&Install .x'",
               Raised([&] {
                   reg_.CreateEXEAssociation("  \"C:\\100%\"  ", "C", "D", ".x", "Go", true, "", true, "", true, "", 0);
@@ -148,12 +136,19 @@ TEST_P(Registry, AssociationsWriteTheirVerbsUntilAWriteFailsAndAdditionalOnesNee
     reg_.SetValueType(0);
     reg_.SetValueKey("stray");
     reg_.CreateAdditionalEXEAssociations("G", verbs);
+    // Every key below the classes root, each value as name=text ("=(2)" for expandable text).
+    std::string written;
+    for (const auto& [path, values] : fake_.keys) {
+        if (!path.starts_with("-2147483648\\")) continue;
+        written += "|" + path.substr(12);
+        for (const auto& [name, v] : values) written += name + (v.first == 2 ? "=(2)" : "=") + v.second.c_str();
+    }
     EXPECT_EQ(
         "|..x=C|.g=G|C=D|C\\shell|C\\shell\\open=Go|C\\shell\\open\\command=(2)\"C:\\100%\" \"%1\""
         "|C\\shell\\print=&Print|C\\shell\\print\\command=(2)\"C:\\100%\" /p \"%1\"|G=H|G\\DefaultIcon=\",0|G\\shell"
         "|G\\shell\\edit=&Edit|G\\shell\\new=&New|G\\shell\\new\\command=\" /n \"%1\"|G\\shell\\open=&Open"
         "|G\\shell\\open\\command=\" \"%1\"|G\\shell\\view=&View|G\\shell\\view\\command=3",
-        Written(fake_));
+        written);
 }
 
 #ifdef _WIN32
