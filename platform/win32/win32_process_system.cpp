@@ -5,6 +5,7 @@
 #include <exception>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/ascii_case.h"
 #include "platform/win32/module_listing.h"
@@ -238,16 +239,14 @@ public:
 
     bool AnyRunning(const std::string& imagePath) override {
         const std::string_view wanted = BaseOf(imagePath);
-        const win32::ScopedKernelHandle snapshot = TakeSnapshot(TH32CS_SNAPPROCESS, 0);
-        if (!snapshot) return true;  // cannot tell, so as if it ran
-        PROCESSENTRY32 entry{};
-        entry.dwSize = sizeof entry;
-        for (BOOL more = ::Process32First(snapshot.Get(), &entry); more;
-             more = ::Process32Next(snapshot.Get(), &entry)) {
-            const std::string exe(entry.szExeFile, ::strnlen(entry.szExeFile, sizeof entry.szExeFile));
+        const auto listed = ReadSnapshot<std::pair<DWORD, std::string>>(
+            &::Process32First, &::Process32Next, [](const PROCESSENTRY32& raw) {
+                return std::pair(raw.th32ProcessID, NameInBuffer(raw.szExeFile, sizeof raw.szExeFile));
+            });
+        if (listed.status == SnapshotStatus::NotTaken) return true;  // cannot tell, so as if it ran
+        for (const auto& [processId, exe] : listed.entries) {
             if (!ascii::EqualNoCase(BaseOf(exe), wanted)) continue;
-            const win32::ScopedKernelHandle process(
-                ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+            const win32::ScopedKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
             std::string path(32768, '\0');
             DWORD size = static_cast<DWORD>(path.size());
             if (!process || !::QueryFullProcessImageNameA(process.Get(), 0, path.data(), &size)) return true;
