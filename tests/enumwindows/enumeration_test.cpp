@@ -70,7 +70,8 @@ struct Machine {
         screen.messageBoxes.clear();
         engine.EnumerateProcesses();
         std::map<std::string, std::string> facts;
-        for (const auto& box : screen.messageBoxes) facts[""] += box.text + (box.style || box.title != "" ? "!" : ";");
+        for (const auto& box : screen.messageBoxes)
+            facts[""] += box.starts_with("|0|") ? box.substr(3) + ";" : box + "!";
         const std::function<void(const CWindow&)> window = [&](const CWindow& w) {  // descendants again: same facts
             facts[w.Key] = w.Caption + "|" + w.Class + "|" + w.FileName + "|" + w.BaseName + " " +
                            KeyOf(w.ParentProcess) + "/" + KeyOf(w.ParentThread) + "^" + KeyOf(w.ParentWindow) + " " +

@@ -42,11 +42,6 @@ struct RunCall {
     bool wait = false;
 };
 
-struct MessageBoxCall {
-    std::string text, title;
-    std::int32_t style = 0;
-};
-
 // The machine is also the program's window runtime, its sleeper, its window
 // calls (each logged in `calls`) and the launchers' meeting point.
 class SimMachine : public WindowRuntime, public Sleeper, public WindowCalls, public LauncherInstances {
@@ -124,7 +119,7 @@ public:
     std::string AppPath() override { return appPath; }
     std::string ExeName() override { return "Brakkis Isle"; }
     std::int32_t MsgBox(const std::string& text, std::int32_t style, const std::string& title) override {
-        messageBoxes.push_back({text, title, style});
+        messageBoxes.push_back(title + "|" + std::to_string(style) + "|" + text);
         return 1;  // OK
     }
     void SetVisible(bool visible) override {
@@ -195,7 +190,7 @@ public:
     // Facts for the runtime, and what the program did.
     std::string commandLine, appPath = "C:\\Games\\UnrealTournament\\System";
     WindowHandle formHwnd = 0;
-    std::vector<MessageBoxCall> messageBoxes;
+    std::vector<std::string> messageBoxes;  // each "title|style|text"
     std::vector<RunCall> runs;
     std::vector<std::uint64_t> sleeps;
     std::vector<std::string> calls, broughtToFront;
