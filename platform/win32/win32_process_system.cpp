@@ -67,9 +67,10 @@ win32::ScopedKernelHandle TakeSnapshot(DWORD flags, DWORD processId) {
 }
 
 template <class Entry, class Raw, class Convert>
-Snapshot<Entry> ReadSnapshot(BOOL(WINAPI* first)(HANDLE, Raw*), BOOL(WINAPI* next)(HANDLE, Raw*), Convert convert) {
+Snapshot<Entry> ReadSnapshot(DWORD flags, BOOL(WINAPI* first)(HANDLE, Raw*), BOOL(WINAPI* next)(HANDLE, Raw*),
+                             Convert convert) {
     Snapshot<Entry> read;
-    const win32::ScopedKernelHandle snapshot = TakeSnapshot(kSnapAll, 0);
+    const win32::ScopedKernelHandle snapshot = TakeSnapshot(flags, 0);
     if (!snapshot) {
         read.status = SnapshotStatus::NotTaken;
         read.error = ::GetLastError();
@@ -164,7 +165,7 @@ public:
     }
 
     Snapshot<ProcessEntry> ProcessSnapshot() override {
-        return ReadSnapshot<ProcessEntry>(&::Process32First, &::Process32Next, [](const PROCESSENTRY32& raw) {
+        return ReadSnapshot<ProcessEntry>(kSnapAll, &::Process32First, &::Process32Next, [](const PROCESSENTRY32& raw) {
             return ProcessEntry{raw.th32ProcessID,
                                 raw.cntThreads,
                                 raw.th32ParentProcessID,
@@ -175,7 +176,7 @@ public:
     }
 
     Snapshot<ThreadEntry> ThreadSnapshot() override {
-        return ReadSnapshot<ThreadEntry>(&::Thread32First, &::Thread32Next, [](const THREADENTRY32& raw) {
+        return ReadSnapshot<ThreadEntry>(kSnapAll, &::Thread32First, &::Thread32Next, [](const THREADENTRY32& raw) {
             return ThreadEntry{raw.th32ThreadID, raw.th32OwnerProcessID, raw.tpBasePri, raw.tpDeltaPri};
         });
     }
@@ -240,7 +241,7 @@ public:
     bool AnyRunning(const std::string& imagePath) override {
         const std::string_view wanted = BaseOf(imagePath);
         const auto listed = ReadSnapshot<std::pair<DWORD, std::string>>(
-            &::Process32First, &::Process32Next, [](const PROCESSENTRY32& raw) {
+            TH32CS_SNAPPROCESS, &::Process32First, &::Process32Next, [](const PROCESSENTRY32& raw) {
                 return std::pair(raw.th32ProcessID, NameInBuffer(raw.szExeFile, sizeof raw.szExeFile));
             });
         if (listed.status == SnapshotStatus::NotTaken) return true;  // cannot tell, so as if it ran
